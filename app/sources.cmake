@@ -1,0 +1,9 @@
+set(APP_PURE_SOURCES)
+set(APP_WIN_SOURCES
+  app/state.cpp)
+set(APP_UNIT_TESTS)
+set(APP_WIN_TESTS)
+set(APP_E2E_TESTS)
+# setup options
+list(APPEND APP_WIN_SOURCES)
+list(APPEND APP_WIN_TESTS)

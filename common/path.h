@@ -1,0 +1,33 @@
+#pragma once
+// Double-byte-aware stepping through ANSI paths. No <windows.h> here.
+#include <cstddef>
+
+// One flag per ANSI byte value: true when it starts a double-byte character
+// in the system's ANSI code page; MultiByte when the code page has any.
+struct LeadBytes {
+  bool Lead[256];
+  bool MultiByte;
+};
+
+// Filled from the system's ANSI code page before WinMain runs (lead_bytes_win.cpp);
+// all false in native builds until a test fills it.
+extern LeadBytes LeadByteTable;
+
+// The character after the one that starts at text; a lead byte followed by
+// the terminator counts as one byte, so stepping never passes the terminator.
+const char* NextCharPtr(const LeadBytes& table, const char* text);
+
+inline bool IsPathSeparator(int c) { return c == '\\' || c == '/'; }
+inline bool IsDriveColon(int c) { return c == ':'; }
+
+// Start of the file-name part: after the last separator, else after "X:",
+// else the whole path.
+const char* NamePart(const char* path);
+char* NamePart(char* path);
+
+// Start of the last character; the text itself when it is empty.
+const char* LastCharPtr(const char* text);
+
+// Appends a backslash unless the path is empty or already ends in one.
+// False (path unchanged) when the buffer of size bytes has no room.
+bool AppendBackslash(char* path, size_t size);

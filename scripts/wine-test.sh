@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Runs one Windows test program under Wine with everything it needs:
+#   wine-test.sh --arch 64|32 --family nt|9x --prefix DIR [--locale L] -- PROGRAM [ARGS...]
+# - a fresh prefix DIR, copied from a template that is created once per build tree;
+# - an X display (Xvfb is started when none answers);
+# - LC_ALL (zh_CN.UTF-8 unless --locale says otherwise: ANSI code page 936),
+#   WINEDEBUG=-all, UNINSTALL_EXE (the program under test, as a Windows path);
+# - for --family 9x the program runs as a copy named <name>_98.exe, and that name
+#   and uninstall.exe get Version=win98 under HKCU\Software\Wine\AppDefaults.
+# Exit code 77 means the test could not run here (CTest reports it as skipped).
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+arch=64 family=nt prefix= locale=zh_CN.UTF-8
+while [ $# -gt 0 ]; do
+  case $1 in
+    --arch) arch=$2; shift 2 ;;
+    --family) family=$2; shift 2 ;;
+    --prefix) prefix=$2; shift 2 ;;
+    --locale) locale=$2; shift 2 ;;
+    --) shift; break ;;
+    *) echo "wine-test.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+[ $# -ge 1 ] && [ -n "$prefix" ] || { echo "usage: wine-test.sh --prefix DIR [...] -- PROGRAM [ARGS]" >&2; exit 2; }
+program=$(readlink -f "$1"); shift
+
+source "$here/wine-env.sh"
+wine_env_init "$arch" || exit 77
+ensure_display || { echo "SKIP: no X display and Xvfb cannot start" >&2; exit 77; }
+make_prefix "$arch" "$prefix" || { echo "SKIP: cannot create a Wine prefix for $arch-bit programs here" >&2; exit 77; }
+export WINEPREFIX=$prefix WINEDEBUG=-all LC_ALL=$locale
+export TEST_FAMILY=$family
+
+root=$(cd "$here/.." && pwd)
+exe_dir=$(dirname "$program")
+if [ -f "$exe_dir/../uninstall.exe" ]; then
+  export UNINSTALL_EXE=$(to_windows_path "$(readlink -f "$exe_dir/../uninstall.exe")")
+elif [ -f "$exe_dir/uninstall.exe" ]; then
+  export UNINSTALL_EXE=$(to_windows_path "$(readlink -f "$exe_dir/uninstall.exe")")
+fi
+export TEST_SOURCE_DIR=$(to_windows_path "$root")
+
+run=$program
+if [ "$family" = 9x ]; then
+  name=$(basename "$program" .exe)
+  run=$(dirname "$program")/${name}_98.exe
+  cp -f "$program" "$run"
+  set_win98 "${name}_98.exe"
+  set_win98 "uninstall.exe"
+fi
+
+"$WINE" "$run" "$@"
+rc=$?
+"$WINESERVER" -k 2>/dev/null
+exit $rc
