@@ -1,0 +1,3 @@
+#include "uninstall/registry_cleanup.h"
+
+void CleanUpRegistry() {}

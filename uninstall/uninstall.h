@@ -1,0 +1,6 @@
+#pragma once
+
+// Uninstall mode: confirmation, registry clean-up, deletion of the files
+// named in "Uninstall.lst", then self-removal through a batch file. Returns
+// only when it stops early; otherwise the process ends inside.
+void RunUninstall();
