@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Lays out a demo installation of the archiver in a Wine prefix (build/demo/)
+# and runs uninstall.exe there: /setup, the /warning notice, and the
+# uninstaller, which removes the installation and itself.
+# With a reachable display it runs interactively (setup only); without one
+# (or with DEMO_HEADLESS=1) it runs under Xvfb, answers every window itself and
+# saves a PNG picture of each under build/demo/.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/wine-env.sh"
+build=$root/build/win64
+out=$root/build/demo
+[ -f "$build/uninstall.exe" ] || { echo "build the win64 preset first (make demo does)" >&2; exit 1; }
+
+wine_env_init 64
+interactive=
+if [ -z "${DEMO_HEADLESS:-}" ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then interactive=1; fi
+ensure_display || { echo "no X display and Xvfb cannot start" >&2; exit 1; }
+mkdir -p "$out"
+echo "preparing the Wine prefix $out/prefix ..."
+make_prefix 64 "$out/prefix"
+export WINEPREFIX=$out/prefix WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
+
+# The installation, as the installer leaves it: the program, stand-ins for the
+# archiver's own files, and the list of installed files.
+install="$WINEPREFIX/drive_c/Program Files/Zobrix"
+mkdir -p "$install/Help"
+cp "$build/uninstall.exe" "$install/uninstall.exe"
+archiver=$build/demo_archiver.exe
+[ -f "$archiver" ] || archiver=$build/tests/empty_gui.exe
+cp "$archiver" "$install/Zobrix.exe"
+cp "$build/tests/empty_gui.exe" "$install/kexext.dll"
+printf 'Zobrix archiver licence (demo stand-in)\r\n' > "$install/license.txt"
+printf 'Zobrix price list (demo stand-in)\r\n' > "$install/order.txt"
+printf 'Zobrix console manual (demo stand-in)\r\n' > "$install/Kex.txt"
+printf 'demo help file\r\n' > "$install/Help/zobrix.hlp"
+# folders before their contents, as real lists often have them
+printf 'Help\r\nHelp\\zobrix.hlp\r\nZobrix.exe\r\nkexext.dll\r\nlicense.txt\r\norder.txt\r\nKex.txt\r\n' > "$install/Uninstall.lst"
+echo "demo installation: C:\\Program Files\\Zobrix"
+ls -1 "$install" | sed 's/^/  /'
+
+if [ -n "$interactive" ]; then
+  echo "starting uninstall.exe /setup on $DISPLAY ..."
+  (cd "$install" && "$WINE" uninstall.exe /setup)
+  echo "exit code $?"
+  "$WINESERVER" -w
+  exit 0
+fi
+
+rm -f "$out"/*.png "$out"/*.bmp
+"$WINE" "$build/tests/demo_driver.exe" 'C:\Program Files\Zobrix\uninstall.exe' 'C:\Program Files\Zobrix' \
+  "$(to_windows_path "$out")"
+"$WINESERVER" -w
+for bmp in "$out"/*.bmp; do
+  [ -f "$bmp" ] || continue
+  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+echo "pictures:"
+ls -1 "$out"/*.png 2>/dev/null | sed 's/^/  /' || echo "  (none)"
