@@ -1,19 +1,107 @@
 #include <windows.h>
+#include <ole2.h>
+#include <shellapi.h>
 
+#include "app/notice.h"
+#include "app/setup_dialog.h"
 #include "app/state.h"
+#include "app/switches.h"
+#include "common/path.h"
+#include "common/text.h"
+#include "lang/lang_file.h"
 #include "lang/lang_library.h"
+#include "lang/messages.h"
+#include "res/resource.h"
 #include "uninstall/uninstall.h"
+
+namespace {
+
+// Held only so that the window class "RICHEDIT" of the setup dialog exists.
+HMODULE RichEditLibrary = nullptr;
+
+// A system DLL by its full path, so that a DLL of the same name in the
+// program's or the current folder is never loaded in its stead.
+HMODULE LoadSystemLibrary(const char* name) {
+  char path[1024];
+  UINT length = GetSystemDirectoryA(path, sizeof(path));
+  if (length == 0 || length >= sizeof(path)) return nullptr;
+  if (!AppendBackslash(path, sizeof(path)) || !AppendText(path, sizeof(path), name)) return nullptr;
+  return LoadLibraryA(path);
+}
+
+// The last step of self-removal runs the program with /warning when its file
+// could not be deleted: tell the user to delete it by hand.
+void ShowUninstallNotice() {
+  char program[1024];
+  DWORD length = GetModuleFileNameA(nullptr, program, sizeof(program));
+  program[length < sizeof(program) ? length : sizeof(program) - 1] = '\0';
+
+  const char* caption = GetMsgText(MSG_UNINSTALL_CAPTION);
+  const char* first_line = GetMsgText(MSG_UNINSTALL_DONE);
+  const char* second_line = GetMsgText(MSG_DELETE_BY_HAND);
+  char own_text[256];
+  if (!IsSingleStringFormat(second_line)) {
+    // A translation with any other '%' sequence is not used as a format;
+    // the program's own text is (and if even that is not one, the notice
+    // shows it unformatted).
+    own_text[0] = '\0';
+    LoadStringA(hOwnModule, MSG_DELETE_BY_HAND, own_text, sizeof(own_text));
+    second_line = own_text;
+  }
+  char text[512];
+  ComposeUninstallNotice(text, sizeof(text), first_line, second_line, program);
+  MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION | MB_SETFOREGROUND);
+}
+
+void ActOnSwitch(SwitchWord word, void*) {
+  switch (word) {
+    case SwitchWord::Silent:
+      SilentMode = true;
+      break;
+    case SwitchWord::Wait:
+      Sleep(2000);
+      break;
+    case SwitchWord::Warning:
+      ShowUninstallNotice();
+      break;
+    case SwitchWord::Setup:
+    case SwitchWord::Other:
+      break;
+  }
+}
+
+// After a confirmed setup: the completion dialog, then the new program group.
+void FinishSetup() {
+  // The completion dialog "DONEDLG" is shown here once it exists.
+  if (LaunchFolder[0] != '\0' && !SilentMode)
+    ShellExecuteA(nullptr, "open", LaunchFolder, nullptr, "", SW_SHOWNORMAL);
+}
+
+void RunSetup() {
+  // DialogBoxParamA gives -1 when the dialog cannot be created (no rich-edit
+  // class, say): that is no confirmation.
+  if (DialogBoxParamA(hLangModule, DLG_SETUP, nullptr, SetupDlgProc, 0) > 0) FinishSetup();
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   ProgramLangLibrary.Load(instance, nullptr);
-  int counted = 0;
-  for (const char* p = command_line; *p; ++p) {
-    if (*p != '/' && *p != '-') continue;
-    if ((p[1] == 's' || p[1] == 'S') && !IsCharAlphaA(p[2]))
-      SilentMode = true;
-    else
-      ++counted;
-  }
-  if (counted == 0) RunUninstall();
+  ProgramLangFile.Load("uninstall.lng");
+  OleInitialize(nullptr);
+  RichEditLibrary = LoadSystemLibrary("riched32.dll");
+  AppIcon = LoadIconA(hLangModule, ICON_APP);
+  BoldFont = CreateFontA(-12, 0, 0, 0, 700, FALSE, FALSE, FALSE, 134, 0, 0, 0, 0, "MS Sans Serif");
+
+  // The service switches /wait and /warning act during the scan.
+  SwitchScan scan = ScanSwitches(command_line ? command_line : "", ActOnSwitch, nullptr);
+  if (scan.Setup)
+    RunSetup();
+  else if (scan.Counted == 0)
+    RunUninstall();  // ends the process itself when the removal completes
+
+  if (RichEditLibrary) FreeLibrary(RichEditLibrary);
+  OleUninitialize();
+  DeleteObject(BoldFont);
   return 0;
 }

@@ -1,9 +1,15 @@
-set(APP_PURE_SOURCES)
+set(APP_PURE_SOURCES
+  app/notice.cpp
+  app/switches.cpp)
 set(APP_WIN_SOURCES
+  app/setup_dialog.cpp
   app/state.cpp)
-set(APP_UNIT_TESTS)
+set(APP_UNIT_TESTS
+  tests/unit/notice_test.cpp
+  tests/unit/switches_test.cpp)
 set(APP_WIN_TESTS)
-set(APP_E2E_TESTS)
+set(APP_E2E_TESTS
+  tests/e2e/entry_test.cpp)
 # setup options
-list(APPEND APP_WIN_SOURCES)
-list(APPEND APP_WIN_TESTS)
+list(APPEND APP_WIN_SOURCES app/setup_options.cpp)
+list(APPEND APP_WIN_TESTS tests/win/setup_options_test.cpp)

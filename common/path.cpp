@@ -10,21 +10,18 @@ const char* NextCharPtr(const LeadBytes& table, const char* text) {
   return text + 1;
 }
 
-namespace {
-
-const char* Step(const char* text) {
+const char* StepChar(const char* text) {
+  if (*text == '\0') return text;
   return LeadByteTable.MultiByte ? NextCharPtr(LeadByteTable, text) : text + 1;
 }
 
-}  // namespace
-
 const char* NamePart(const char* path) {
   const char* name = nullptr;
-  for (const char* p = path; *p; p = Step(p))
+  for (const char* p = path; *p; p = StepChar(p))
     if (IsPathSeparator(static_cast<unsigned char>(*p))) name = p + 1;
   if (name) return name;
   if (*path == '\0') return path;
-  if (IsDriveColon(path[1]) && Step(path) == path + 1) return path + 2;
+  if (IsDriveColon(path[1]) && StepChar(path) == path + 1) return path + 2;
   return path;
 }
 
@@ -34,7 +31,7 @@ char* NamePart(char* path) {
 
 const char* LastCharPtr(const char* text) {
   const char* last = text;
-  for (const char* p = text; *p; p = Step(p)) last = p;
+  for (const char* p = text; *p; p = StepChar(p)) last = p;
   return last;
 }
 

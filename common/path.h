@@ -17,6 +17,11 @@ extern LeadBytes LeadByteTable;
 // the terminator counts as one byte, so stepping never passes the terminator.
 const char* NextCharPtr(const LeadBytes& table, const char* text);
 
+// The character after the one at text, stepping by LeadByteTable when the
+// code page is a multi-byte one and by single bytes otherwise; never passes
+// the terminator.
+const char* StepChar(const char* text);
+
 inline bool IsPathSeparator(int c) { return c == '\\' || c == '/'; }
 inline bool IsDriveColon(int c) { return c == ':'; }
 

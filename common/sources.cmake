@@ -1,8 +1,12 @@
 set(COMMON_PURE_SOURCES
-  common/path.cpp)
+  common/path.cpp
+  common/text.cpp)
 set(COMMON_WIN_SOURCES
   common/lead_bytes_win.cpp
   common/os_version.cpp)
-set(COMMON_UNIT_TESTS tests/unit/smoke_test.cpp)
-set(COMMON_WIN_TESTS tests/win/smoke_test.cpp)
-set(COMMON_E2E_TESTS tests/e2e/smoke_test.cpp)
+set(COMMON_UNIT_TESTS
+  tests/unit/path_test.cpp
+  tests/unit/text_test.cpp)
+set(COMMON_WIN_TESTS
+  tests/win/os_version_test.cpp)
+set(COMMON_E2E_TESTS)

@@ -1,8 +1,7 @@
 #include "lang/lang_library.h"
 
-#include <cstring>
-
 #include "common/path.h"
+#include "common/text.h"
 
 LangLibrary ProgramLangLibrary;
 HINSTANCE hLangModule = nullptr;
@@ -13,19 +12,20 @@ LangLibrary::~LangLibrary() { Unload(); }
 void LangLibrary::Load(HINSTANCE instance, const char* path) {
   Unload();
   char buffer[1024];
-  buffer[0] = '\0';
+  bool named = false;
   if (path) {
-    std::strncpy(buffer, path, sizeof(buffer) - 1);
-    buffer[sizeof(buffer) - 1] = '\0';
+    named = CopyText(buffer, sizeof(buffer), path);
   } else {
-    GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
+    DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
+    named = length > 0 && length < sizeof(buffer);
   }
-  char* name = NamePart(buffer);
-  static const char kLibraryName[] = "kexlng.dll";
   HINSTANCE library = nullptr;
-  if (static_cast<size_t>(name - buffer) + sizeof(kLibraryName) <= sizeof(buffer)) {
-    std::memcpy(name, kLibraryName, sizeof(kLibraryName));
-    library = LoadLibraryA(buffer);
+  // A path too long for the buffer names no folder: the program's own
+  // resources are used rather than a library found under a cut path.
+  if (named) {
+    char* name = NamePart(buffer);
+    if (CopyText(name, sizeof(buffer) - static_cast<size_t>(name - buffer), "kexlng.dll"))
+      library = LoadLibraryA(buffer);
   }
   Loaded = library != nullptr;
   hLangModule = Loaded ? library : instance;

@@ -1,0 +1,46 @@
+#include "app/switches.h"
+
+#include <cstring>
+
+namespace {
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// True when text begins with the lowercase word, in any case.
+bool BeginsWith(const char* text, const char* word) {
+  for (; *word; ++text, ++word)
+    if (AsciiLower(*text) != *word) return false;  // also stops at text's NUL
+  return true;
+}
+
+}  // namespace
+
+SwitchWord ClassifySwitch(const char* word) {
+  if (BeginsWith(word, "setup")) return SwitchWord::Setup;
+  if ((word[0] == 's' || word[0] == 'S') && !IsAsciiLetter(word[1])) return SwitchWord::Silent;
+  if (BeginsWith(word, "wait")) return SwitchWord::Wait;
+  if (BeginsWith(word, "warning")) return SwitchWord::Warning;
+  return SwitchWord::Other;
+}
+
+const char* NextSwitch(const char* position) {
+  const char* found = std::strpbrk(position, "/-");
+  return found ? found + 1 : nullptr;
+}
+
+SwitchScan ScanSwitches(const char* tail, SwitchAction action, void* context) {
+  SwitchScan scan;
+  for (const char* word = NextSwitch(tail); word; word = NextSwitch(word)) {
+    SwitchWord kind = ClassifySwitch(word);
+    if (kind == SwitchWord::Silent) {
+      scan.Silent = true;
+    } else {
+      ++scan.Counted;
+      if (kind == SwitchWord::Setup) scan.Setup = true;
+    }
+    if (action) action(kind, context);
+  }
+  return scan;
+}

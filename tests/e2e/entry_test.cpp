@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "res/resource.h"
+#include "tests/support/process_driver.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wine_env.h"
+
+namespace {
+
+using testenv::ProgramRun;
+
+const DWORD kStartTimeoutMs = 20000;
+
+// A copy of the program in a folder of its own with an installation beside
+// it, so that an uninstall started by mistake would show (and delete).
+class Installation {
+ public:
+  Installation() : folder_("inst") {
+    std::string source = testenv::UninstallExePath();
+    EXPECT_FALSE(source.empty()) << "UNINSTALL_EXE is not set";
+    EXPECT_TRUE(CopyFileA(source.c_str(), Exe().c_str(), FALSE)) << source;
+    EXPECT_TRUE(testenv::WriteFileBytes(folder_ / "data.txt", "installed file"));
+    EXPECT_TRUE(testenv::WriteFileBytes(folder_ / "Uninstall.lst", "data.txt\r\n"));
+  }
+  std::string Exe() const { return folder_ / "uninstall.exe"; }
+  const std::string& Folder() const { return folder_.Path(); }
+  std::string operator/(const std::string& name) const { return folder_ / name; }
+  // The installed files are all still there.
+  bool Intact() const {
+    return testenv::PathExists(Exe()) && testenv::PathExists(folder_ / "data.txt") &&
+           testenv::PathExists(folder_ / "Uninstall.lst");
+  }
+
+ private:
+  testenv::TempFolder folder_;
+};
+
+// Strings of the program file, as the system gives them in Unicode.
+std::wstring ProgramString(const std::string& exe, int id) {
+  HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return L"";
+  wchar_t text[256] = L"";
+  LoadStringW(module, static_cast<UINT>(id), text, 256);
+  FreeLibrary(module);
+  return text;
+}
+
+std::wstring ReplacePercentS(std::wstring format, const std::wstring& arg) {
+  std::wstring::size_type at = format.find(L"%s");
+  if (at != std::wstring::npos) format.replace(at, 2, arg);
+  return format;
+}
+
+// The test language library, built beside this test program.
+std::string TestLibraryPath() {
+  char path[1024];
+  GetModuleFileNameA(nullptr, path, sizeof(path));
+  std::string result = path;
+  return result.substr(0, result.find_last_of('\\') + 1) + "test_kexlng.dll";
+}
+
+// Runs the program to its end, noting whether it ever showed a window (a
+// confirmation, a notice, a dialog).
+struct QuietRun {
+  bool ended = false;
+  bool showed_window = false;
+  DWORD exit_code = 0xFFFFFFFF;
+};
+
+QuietRun RunQuietly(const Installation& installation, const std::string& arguments) {
+  QuietRun result;
+  ProgramRun run;
+  if (!run.Start(installation.Exe(), arguments, installation.Folder())) return result;
+  DWORD start = GetTickCount();
+  while (!run.Wait(50, &result.exit_code)) {
+    if (!testenv::TopLevelWindows(run.ProcessId()).empty()) result.showed_window = true;
+    if (GetTickCount() - start > kStartTimeoutMs) return result;  // the destructor ends it
+  }
+  result.ended = true;
+  return result;
+}
+
+TEST(ServiceSwitches, WarningShowsTheNoticeWithTheProgramPath) {
+  Installation installation;
+  ProgramRun run;
+  ASSERT_TRUE(run.Start(installation.Exe(), "/warning", installation.Folder()));
+  HWND box = testenv::WaitForWindow(run.ProcessId(), kStartTimeoutMs);
+  ASSERT_NE(box, nullptr) << "no notice appeared";
+
+  std::wstring caption = ProgramString(installation.Exe(), MSG_UNINSTALL_CAPTION);
+  std::wstring first = ProgramString(installation.Exe(), MSG_UNINSTALL_DONE);
+  std::wstring second = ProgramString(installation.Exe(), MSG_DELETE_BY_HAND);
+  ASSERT_FALSE(caption.empty());
+  ASSERT_FALSE(first.empty());
+  ASSERT_NE(second.find(L"%s"), std::wstring::npos);
+  EXPECT_EQ(testenv::WindowText(box), caption);
+  EXPECT_EQ(testenv::MessageBoxText(box),
+            first + L"\n" + ReplacePercentS(second, testenv::AnsiToWide(installation.Exe())));
+  EXPECT_TRUE(testenv::MessageBoxHasIcon(box, MAKEINTRESOURCEW(32516) /* IDI_INFORMATION */));
+
+  ASSERT_TRUE(testenv::PressButton(box, IDOK));
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(installation.Intact());
+}
+
+TEST(ServiceSwitches, WaitPausesAboutTwoSeconds) {
+  Installation installation;
+  ProgramRun run;
+  ASSERT_TRUE(run.Start(installation.Exe(), "/wait", installation.Folder()));
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
+  EXPECT_EQ(code, 0u);
+  std::printf("[ figures  ] /wait run %lu ms\n", static_cast<unsigned long>(run.ElapsedMs()));
+  EXPECT_GE(run.ElapsedMs(), 1900u);
+  EXPECT_LE(run.ElapsedMs(), 10000u);
+  EXPECT_TRUE(installation.Intact());
+}
+
+TEST(ServiceSwitches, WaitThenWarningPausesFirst) {
+  Installation installation;
+  ProgramRun run;
+  DWORD start = GetTickCount();
+  ASSERT_TRUE(run.Start(installation.Exe(), "/wait /warning", installation.Folder()));
+  HWND box = testenv::WaitForWindow(run.ProcessId(), kStartTimeoutMs);
+  DWORD shown_after = GetTickCount() - start;
+  ASSERT_NE(box, nullptr);
+  std::printf("[ figures  ] notice after %lu ms\n", static_cast<unsigned long>(shown_after));
+  EXPECT_GE(shown_after, 1900u);
+  EXPECT_EQ(testenv::WindowText(box), ProgramString(installation.Exe(), MSG_UNINSTALL_CAPTION));
+  ASSERT_TRUE(testenv::PressButton(box, IDOK));
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
+  EXPECT_EQ(code, 0u);
+  // the pause came first: nothing else follows the notice
+  EXPECT_LT(run.ElapsedMs() - shown_after, 1900u);
+}
+
+TEST(ServiceSwitches, WarningBeforeWaitPausesAfterTheNotice) {
+  Installation installation;
+  ProgramRun run;
+  ASSERT_TRUE(run.Start(installation.Exe(), "/warning /wait", installation.Folder()));
+  HWND box = testenv::WaitForWindow(run.ProcessId(), kStartTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  DWORD closed = GetTickCount();
+  ASSERT_TRUE(testenv::PressButton(box, IDOK));
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
+  EXPECT_GE(GetTickCount() - closed, 1900u);
+  EXPECT_EQ(code, 0u);
+}
+
+TEST(CountedSwitches, EndWithoutUninstalling) {
+  const char* cases[] = {"/silent", "C:/x", "/", "-", "read-only", "/SILENT /x", "/Waiting"};
+  Installation installation;
+  for (const char* arguments : cases) {
+    SCOPED_TRACE(arguments);
+    QuietRun run = RunQuietly(installation, arguments);
+    EXPECT_TRUE(run.ended);
+    EXPECT_FALSE(run.showed_window) << "a confirmation or another window appeared";
+    EXPECT_EQ(run.exit_code, 0u);
+    EXPECT_TRUE(installation.Intact());
+  }
+}
+
+TEST(SetupMode, ShowsTheSetupDialogWithTheProgramIcon) {
+  Installation installation;
+  ProgramRun run;
+  ASSERT_TRUE(run.Start(installation.Exe(), "/setup", installation.Folder()));
+  HWND dialog = testenv::WaitForWindow(run.ProcessId(), kStartTimeoutMs);
+  ASSERT_NE(dialog, nullptr) << "no setup dialog appeared";
+  // controls that only "SETUPDLG" has
+  EXPECT_NE(GetDlgItem(dialog, IDC_SELECT_ALL), nullptr);
+  EXPECT_NE(GetDlgItem(dialog, IDC_CONTEXT_ITEMS), nullptr);
+  EXPECT_NE(GetDlgItem(dialog, IDC_SETUP_TEXT), nullptr);
+  EXPECT_NE(testenv::WindowBigIcon(dialog), nullptr);
+  ASSERT_TRUE(testenv::PressKey(dialog, VK_ESCAPE));
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code)) << "Esc did not close the setup dialog";
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(installation.Intact());
+}
+
+TEST(SetupMode, SetupWordsInAnyCase) {
+  for (const char* arguments : {"-Setup", "/SETUPx"}) {
+    SCOPED_TRACE(arguments);
+    Installation installation;
+    ProgramRun run;
+    ASSERT_TRUE(run.Start(installation.Exe(), arguments, installation.Folder()));
+    HWND dialog = testenv::WaitForWindow(run.ProcessId(), kStartTimeoutMs);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_NE(GetDlgItem(dialog, IDC_SELECT_ALL), nullptr);
+    ASSERT_TRUE(testenv::PressButton(dialog, IDCANCEL));
+    DWORD code = 1;
+    ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
+    EXPECT_EQ(code, 0u);
+  }
+}
+
+// A "riched32.dll" in the program's folder must not be loaded instead of the
+// system's: this one registers no rich-edit class, so the setup dialog could
+// not be created with it. The override makes Wine prefer a DLL found on the
+// search path to its own, as Windows does.
+TEST(SetupMode, RichEditComesFromTheSystemFolder) {
+  Installation installation;
+  ASSERT_TRUE(CopyFileA(TestLibraryPath().c_str(), (installation / "riched32.dll").c_str(), FALSE));
+  char saved[1024] = "";
+  bool had_override = GetEnvironmentVariableA("WINEDLLOVERRIDES", saved, sizeof(saved)) > 0;
+  SetEnvironmentVariableA("WINEDLLOVERRIDES", "riched32=n,b");
+  ProgramRun run;
+  bool started = run.Start(installation.Exe(), "/setup", installation.Folder());
+  SetEnvironmentVariableA("WINEDLLOVERRIDES", had_override ? saved : nullptr);
+  ASSERT_TRUE(started);
+  HWND dialog = testenv::WaitForWindow(run.ProcessId(), kStartTimeoutMs);
+  ASSERT_NE(dialog, nullptr) << "the setup dialog could not be created";
+  EXPECT_NE(GetDlgItem(dialog, IDC_SETUP_TEXT), nullptr);
+  ASSERT_TRUE(testenv::PressButton(dialog, IDCANCEL));
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
+  EXPECT_EQ(code, 0u);
+}
+
+TEST(LanguageLibrary, NoticeTakesTheLibrarysStringsFirst) {
+  Installation installation;
+  ASSERT_TRUE(CopyFileA(TestLibraryPath().c_str(), (installation / "kexlng.dll").c_str(), FALSE));
+  ProgramRun run;
+  ASSERT_TRUE(run.Start(installation.Exe(), "/warning", installation.Folder()));
+  HWND box = testenv::WaitForWindow(run.ProcessId(), kStartTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(testenv::WindowText(box), L"Library caption");
+  // the library lacks 5105 and 5106: the program's own texts
+  std::wstring expected =
+      ProgramString(installation.Exe(), MSG_UNINSTALL_DONE) + L"\n" +
+      ReplacePercentS(ProgramString(installation.Exe(), MSG_DELETE_BY_HAND),
+                      testenv::AnsiToWide(installation.Exe()));
+  EXPECT_EQ(testenv::MessageBoxText(box), expected);
+  ASSERT_TRUE(testenv::PressButton(box, IDOK));
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
+  EXPECT_EQ(code, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/path.h"
+#include "tests/unit/lead_table.h"
+
+namespace {
+
+// A GBK character whose trail byte is the backslash.
+const char kTrailBackslash[] = "\x95\x5C";
+
+struct NamePartCase {
+  const char* path;
+  const char* name;
+};
+
+TEST(NamePart, SingleByteCodePage) {
+  const NamePartCase cases[] = {
+      {"C:\\dir\\file.txt", "file.txt"},
+      {"dir/file", "file"},
+      {"C:file", "file"},
+      {"file", "file"},
+      {"", ""},
+      {"C:\\dir\\", ""},
+      {"C:", ""},
+      {"\\", ""},
+      {"a\\b/c", "c"},
+      {"C:\\dir/sub\\name", "name"},
+  };
+  for (const NamePartCase& c : cases) {
+    SCOPED_TRACE(c.path);
+    const char* name = NamePart(c.path);
+    EXPECT_STREQ(name, c.name);
+    // the result lies inside the argument, never in a copy
+    EXPECT_GE(name, c.path);
+    EXPECT_LE(name, c.path + std::strlen(c.path));
+  }
+}
+
+TEST(NamePart, EmptyPathGivesThatPath) {
+  const char* empty = "";
+  EXPECT_EQ(NamePart(empty), empty);
+}
+
+TEST(NamePart, TrailByteEqualToBackslashIsNotASeparator) {
+  auto gbk = Gbk();
+  std::string path = std::string("C:\\dir\\a") + kTrailBackslash + "b";
+  EXPECT_STREQ(NamePart(path.c_str()), (std::string("a") + kTrailBackslash + "b").c_str());
+  std::string folder_only = std::string("x") + kTrailBackslash;
+  EXPECT_STREQ(NamePart(folder_only.c_str()), folder_only.c_str());
+}
+
+TEST(NamePart, SingleByteTableSplitsAtThatByte) {
+  // the same bytes in a single-byte code page: 0x5C is a backslash
+  std::string path = std::string("a") + kTrailBackslash + "b";
+  EXPECT_STREQ(NamePart(path.c_str()), "b");
+}
+
+TEST(NamePart, DriveColonAfterLeadByteIsNotADrive) {
+  auto gbk = Gbk();
+  // 0x95 starts a double-byte character, so "\x95:" is one character
+  EXPECT_STREQ(NamePart("\x95:name"), "\x95:name");
+  EXPECT_STREQ(NamePart("C:name"), "name");
+}
+
+TEST(NamePart, MutableOverloadPointsIntoTheBuffer) {
+  char path[] = "C:\\dir\\old.exe";
+  char* name = NamePart(path);
+  std::strcpy(name, "new.dll");
+  EXPECT_STREQ(path, "C:\\dir\\new.dll");
+}
+
+TEST(NextCharPtr, StepsOverDoubleByteCharacters) {
+  auto gbk = Gbk();
+  const char text[] = "a\x95\x5C" "b";
+  const char* p = text;
+  p = NextCharPtr(LeadByteTable, p);
+  EXPECT_EQ(p, text + 1);
+  p = NextCharPtr(LeadByteTable, p);
+  EXPECT_EQ(p, text + 3);
+  p = NextCharPtr(LeadByteTable, p);
+  EXPECT_EQ(p, text + 4);
+  EXPECT_EQ(NextCharPtr(LeadByteTable, p), p);  // the terminator stays put
+}
+
+TEST(NextCharPtr, LeadByteBeforeTerminatorCountsAsOneByte) {
+  auto gbk = Gbk();
+  const char text[] = "\x95";
+  EXPECT_EQ(NextCharPtr(LeadByteTable, text), text + 1);
+  EXPECT_EQ(StepChar(text), text + 1);
+}
+
+TEST(StepChar, SingleByteTableStepsByOne) {
+  const char text[] = "\x95\x5C";
+  EXPECT_EQ(StepChar(text), text + 1);
+  EXPECT_EQ(StepChar(text + 2), text + 2);
+}
+
+TEST(PathCharacters, SeparatorsAndColon) {
+  EXPECT_TRUE(IsPathSeparator('\\'));
+  EXPECT_TRUE(IsPathSeparator('/'));
+  EXPECT_FALSE(IsPathSeparator(':'));
+  EXPECT_FALSE(IsPathSeparator('\0'));
+  EXPECT_FALSE(IsPathSeparator(0x5C + 0x100));
+  EXPECT_TRUE(IsDriveColon(':'));
+  EXPECT_FALSE(IsDriveColon(';'));
+}
+
+struct LastCharCase {
+  const char* text;
+  size_t offset;  // of the last character
+};
+
+TEST(LastCharPtr, SingleByteCodePage) {
+  const LastCharCase cases[] = {{"", 0}, {"a", 0}, {"abc", 2}, {"C:\\dir\\", 6}};
+  for (const LastCharCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(LastCharPtr(c.text), c.text + c.offset);
+  }
+}
+
+TEST(LastCharPtr, DoubleByteCharacterCountsAsOne) {
+  auto gbk = Gbk();
+  const LastCharCase cases[] = {
+      {"a\x95\x5C", 1},
+      {"\x95\x5C", 0},
+      {"\x95\x5C" "b", 2},
+      {"\x95\x5C\x95\x5C", 2},
+      {"ab\x95", 2},  // a lone lead byte at the end
+  };
+  for (const LastCharCase& c : cases) {
+    SCOPED_TRACE(c.offset);
+    EXPECT_EQ(LastCharPtr(c.text), c.text + c.offset);
+  }
+}
+
+struct AppendCase {
+  const char* path;
+  const char* result;
+};
+
+TEST(AppendBackslash, SingleByteCodePage) {
+  const AppendCase cases[] = {
+      {"", ""},
+      {"C:\\dir\\", "C:\\dir\\"},
+      {"C:\\dir", "C:\\dir\\"},
+      {"C:\\dir/", "C:\\dir/\\"},
+      {"C:", "C:\\"},
+      {"\\", "\\"},
+  };
+  for (const AppendCase& c : cases) {
+    SCOPED_TRACE(c.path);
+    char buffer[64];
+    std::strcpy(buffer, c.path);
+    EXPECT_TRUE(AppendBackslash(buffer, sizeof(buffer)));
+    EXPECT_STREQ(buffer, c.result);
+  }
+}
+
+TEST(AppendBackslash, TrailByteEqualToBackslashIsNotATrailingBackslash) {
+  auto gbk = Gbk();
+  char buffer[16] = "C:\\a\x95\x5C";
+  EXPECT_TRUE(AppendBackslash(buffer, sizeof(buffer)));
+  EXPECT_STREQ(buffer, "C:\\a\x95\x5C\\");
+  // a real backslash after the character is seen
+  EXPECT_TRUE(AppendBackslash(buffer, sizeof(buffer)));
+  EXPECT_STREQ(buffer, "C:\\a\x95\x5C\\");
+}
+
+struct AppendFitCase {
+  const char* path;
+  size_t size;  // of the buffer
+  bool appended;
+  const char* result;
+};
+
+TEST(AppendBackslash, ExactFitAndOneByteShort) {
+  const AppendFitCase cases[] = {
+      {"C:\\d", 6, true, "C:\\d\\"},   // backslash and NUL fill the buffer exactly
+      {"C:\\d", 5, false, "C:\\d"},      // one byte short: refused, unchanged
+      {"C:\\dd", 6, false, "C:\\dd"},
+      {"C:\\", 4, true, "C:\\"},         // full, but nothing to add
+      {"", 1, true, ""},
+  };
+  for (const AppendFitCase& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + " in " + std::to_string(c.size));
+    char buffer[16];
+    std::memset(buffer, '#', sizeof(buffer));
+    std::strcpy(buffer, c.path);
+    EXPECT_EQ(AppendBackslash(buffer, c.size), c.appended);
+    EXPECT_STREQ(buffer, c.result);
+    // nothing written past the given size
+    for (size_t i = c.size; i < sizeof(buffer); ++i) EXPECT_EQ(buffer[i], '#') << i;
+  }
+}
+
+}  // namespace
