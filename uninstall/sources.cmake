@@ -1,7 +1,11 @@
-set(UNINSTALL_PURE_SOURCES)
+set(UNINSTALL_PURE_SOURCES
+  uninstall/uninstall_list.cpp
+  uninstall/uninstall_text.cpp)
 set(UNINSTALL_WIN_SOURCES
   uninstall/registry_cleanup.cpp
   uninstall/uninstall.cpp)
-set(UNINSTALL_UNIT_TESTS)
+set(UNINSTALL_UNIT_TESTS
+  tests/unit/uninstall_text_test.cpp
+  tests/unit/uninstall_list_test.cpp)
 set(UNINSTALL_WIN_TESTS)
 set(UNINSTALL_E2E_TESTS)

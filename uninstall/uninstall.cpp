@@ -1,3 +1,260 @@
 #include "uninstall/uninstall.h"
 
-void RunUninstall() {}
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/state.h"
+#include "common/os_version.h"
+#include "common/path.h"
+#include "lang/lang_library.h"
+#include "lang/messages.h"
+#include "res/resource.h"
+#include "uninstall/registry_cleanup.h"
+#include "uninstall/uninstall_list.h"
+#include "uninstall/uninstall_text.h"
+
+namespace {
+
+const char kListName[] = "Uninstall.lst";
+
+// "Uninstall.lst", opened at the start and read into memory once: every pass
+// walks the same entries, so the file is not read again for each pass.
+class FileList {
+ public:
+  ~FileList() {
+    Close();
+    if (entries_) HeapFree(GetProcessHeap(), 0, entries_);
+    if (text_) HeapFree(GetProcessHeap(), 0, text_);
+  }
+
+  // False when the list cannot be opened, read or held in memory.
+  bool Open(const char* name) {
+    file_ = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file_ == INVALID_HANDLE_VALUE) return false;
+    DWORD high = 0;
+    DWORD size = GetFileSize(file_, &high);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return false;
+    HANDLE heap = GetProcessHeap();
+    text_ = static_cast<char*>(HeapAlloc(heap, 0, size + 1));
+    if (!text_) return false;
+    DWORD read = 0;
+    if (size > 0 && (!ReadFile(file_, text_, size, &read, nullptr) || read != size)) return false;
+    size_t pieces = CountListPieces(text_, size);
+    if (pieces > static_cast<size_t>(-1) / sizeof(ListEntry)) return false;
+    entries_ = static_cast<ListEntry*>(HeapAlloc(heap, 0, pieces * sizeof(ListEntry) + 1));
+    if (!entries_) return false;
+    count_ = SplitList(text_, size, entries_, pieces);
+    return true;
+  }
+
+  void Close() {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+  }
+
+  const char* Text() const { return text_; }
+  ListEntry* Entries() { return entries_; }
+  size_t Count() const { return count_; }
+
+ private:
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  char* text_ = nullptr;
+  ListEntry* entries_ = nullptr;
+  size_t count_ = 0;
+};
+
+EntryResult DeleteListedEntry(const char* path, void*) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return EntryResult::Missing;
+  }
+  // Clearing the attributes is what lets a read-only file go; where there is
+  // nothing to clear the call would change nothing and costs as much as the
+  // deletion, so it is left out.
+  const DWORD clearable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & clearable)) SetFileAttributesA(path, 0);
+  // RemoveDirectoryA only removes an empty folder.
+  BOOL deleted = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                     ? RemoveDirectoryA(path)
+                     : DeleteFileA(path);
+  return deleted ? EntryResult::Deleted : EntryResult::Failed;
+}
+
+void DeleteExtraFile(const char* name) {
+  SetFileAttributesA(name, 0);
+  DeleteFileA(name);
+}
+
+void ShowListError() {
+  char text[200];
+  const char* format = GetMsgText(MSG_CANNOT_OPEN_LIST);
+  // A translated text that is not a format with exactly one %s is shown as it stands.
+  const char* shown = FormatWithOneString(text, sizeof(text), format, kListName) ? text : format;
+  MessageBoxA(nullptr, shown, GetMsgText(MSG_UNINSTALL_CAPTION), MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+// Copies text into out of size bytes; false when it does not fit.
+bool CopyText(char* out, size_t size, const char* text) {
+  size_t length = std::strlen(text);
+  if (length >= size) return false;
+  std::memcpy(out, text, length + 1);
+  return true;
+}
+
+// ANSI text in the OEM code page; false when a character has no exact OEM
+// form (WideCharToMultiByte would put in the default character or a
+// best-fit look-alike, which names another file).
+bool AnsiToOem(const char* text, char* out, size_t size) {
+  WCHAR wide[1024];
+  int count = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 1024);
+  if (count <= 0) return false;
+  BOOL used_default = FALSE;
+  int bytes = WideCharToMultiByte(CP_OEMCP, 0, wide, count, out, static_cast<int>(size), nullptr,
+                                  &used_default);
+  if (bytes <= 0 || used_default) return false;
+  WCHAR back[1024];
+  int back_count = MultiByteToWideChar(CP_OEMCP, 0, out, bytes, back, 1024);
+  return back_count == count && std::memcmp(back, wide, count * sizeof(WCHAR)) == 0;
+}
+
+// A path of an existing file or folder as the command interpreter must read
+// it from a batch file: it reads batch files in the OEM code page, the paths
+// are ANSI. A path that the OEM code page cannot spell is written by its
+// short name.
+bool BatchPathText(const char* path, char* out, size_t size) {
+  if (GetACP() == GetOEMCP()) return CopyText(out, size, path);
+  if (AnsiToOem(path, out, size)) return true;
+  char short_path[1024];
+  DWORD length = GetShortPathNameA(path, short_path, sizeof(short_path));
+  if (length == 0 || length >= sizeof(short_path)) return false;
+  return AnsiToOem(short_path, out, size);
+}
+
+bool WriteText(HANDLE file, const char* text) {
+  DWORD length = static_cast<DWORD>(std::strlen(text));
+  DWORD written = 0;
+  return WriteFile(file, text, length, &written, nullptr) && written == length;
+}
+
+// The batch text: the wait, five attempts to delete the program file and
+// remove its folder, the notice while the program file stays, and the batch
+// file's own deletion. Nothing is written unless every piece fits.
+bool WriteBatchFile(HANDLE file, const char* program, const char* batch) {
+  char current[1024];
+  DWORD length = GetCurrentDirectoryA(sizeof(current), current);
+  if (length == 0 || length >= sizeof(current)) return false;
+  char program_text[1024];
+  char folder_text[1024];
+  char batch_text[1024];
+  if (!BatchPathText(program, program_text, sizeof(program_text)) ||
+      !BatchPathText(current, folder_text, sizeof(folder_text)) ||
+      !BatchPathText(batch, batch_text, sizeof(batch_text)))
+    return false;
+  char wait_line[1024];
+  char removal[1024];
+  char closing[1024];
+  if (!FormatWaitLine(wait_line, sizeof(wait_line), GetNtVersion() != 0, program_text) ||
+      !FormatRemovalBlock(removal, sizeof(removal), program_text, folder_text) ||
+      !FormatClosingBlock(closing, sizeof(closing), program_text, batch_text))
+    return false;
+  if (!WriteText(file, wait_line)) return false;
+  for (int attempt = 0; attempt < 5; ++attempt)
+    if (!WriteText(file, removal)) return false;
+  return WriteText(file, closing);
+}
+
+// Writes the batch file and builds the command line that runs it. False
+// (and no batch file left behind) when something does not fit or fails.
+bool PrepareSelfRemoval(const char* program, char* command, size_t command_size) {
+  char temp[1024];
+  DWORD length = GetTempPathA(sizeof(temp), temp);
+  if (length == 0 || length >= sizeof(temp)) return false;
+  char batch[1024];
+  if (!BatchFilePath(batch, sizeof(batch), temp)) return false;
+  HANDLE file = CreateFileA(batch, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool written = WriteBatchFile(file, program, batch);
+  CloseHandle(file);
+
+  char comspec[1024];
+  length = GetEnvironmentVariableA("COMSPEC", comspec, sizeof(comspec));
+  if (length == 0) comspec[0] = '\0';
+  if (!written || length >= sizeof(comspec) ||
+      !FormatCommandLine(command, command_size, comspec, batch)) {
+    DeleteFileA(batch);
+    return false;
+  }
+  return true;
+}
+
+// Hands the batch file to the command interpreter and ends the process, so
+// that the batch can delete the program file once this process is gone.
+[[noreturn]] void StartSelfRemoval(char* command) {
+  bool nt_family = GetNtVersion() != 0;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  HANDLE nul = INVALID_HANDLE_VALUE;
+  if (nt_family) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+  } else {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+  }
+  // The interpreter inherits the current folder; it must not hold the
+  // folder it is to remove.
+  SetCurrentDirectoryA("..");
+  PROCESS_INFORMATION process = {};
+  if (CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, nt_family ? 0 : DETACHED_PROCESS,
+                     nullptr, nullptr, &startup, &process)) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  if (!nt_family && nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+  ExitProcess(0);
+}
+
+}  // namespace
+
+void RunUninstall() {
+  char program[1024];
+  DWORD length = GetModuleFileNameA(nullptr, program, sizeof(program));
+  if (length == 0 || length >= sizeof(program)) return;  // a cut path names another file
+  char folder[1024];
+  if (!ProgramFolderOf(program, folder, sizeof(folder))) return;
+  // The list, the extra files and the batch's folder are all taken relative
+  // to the current folder; another one would have them name other files.
+  if (!SetCurrentDirectoryA(folder)) return;
+  if (!AppendBackslash(folder, sizeof(folder))) return;
+
+  if (!SilentMode &&
+      MessageBoxA(nullptr, GetMsgText(MSG_CONFIRM_UNINSTALL), GetMsgText(MSG_UNINSTALL_CAPTION),
+                  MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
+    return;
+
+  char command[512];
+  {
+    FileList list;
+    if (!list.Open(kListName)) {
+      ShowListError();
+      return;
+    }
+    CleanUpRegistry();
+    ProgramLangLibrary.Unload();
+    DeleteExtraFile("zobrix.gid");
+    DeleteExtraFile("zobrix.fts");
+    RunDeletionPasses(list.Text(), list.Entries(), list.Count(), folder, DeleteListedEntry,
+                      nullptr);
+    list.Close();
+    DeleteFileA(kListName);
+  }
+  if (!PrepareSelfRemoval(program, command, sizeof(command))) return;
+  StartSelfRemoval(command);
+}

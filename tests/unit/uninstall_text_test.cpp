@@ -1,0 +1,417 @@
+#include "uninstall/uninstall_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/path.h"
+
+namespace {
+
+// GBK lead bytes for the length of a test: 0x81..0xFE; its trail bytes
+// include 0x5C, the backslash ("\x81\x5C" is the character 乗).
+class GbkLeadBytes {
+ public:
+  GbkLeadBytes() : saved_(LeadByteTable) {
+    LeadByteTable = LeadBytes{};
+    LeadByteTable.MultiByte = true;
+    for (int value = 0x81; value <= 0xFE; ++value) LeadByteTable.Lead[value] = true;
+  }
+  ~GbkLeadBytes() { LeadByteTable = saved_; }
+
+ private:
+  LeadBytes saved_;
+};
+
+// --- TrimLineEnd -----------------------------------------------------------
+
+struct TrimCase {
+  const char* text;
+  const char* expected;
+};
+
+TEST(UninstallTrimLineEnd, RemovesTrailingLineEndsBlanksAndTabsOnly) {
+  const TrimCase cases[] = {
+      {"file.txt\r\n", "file.txt"},
+      {"file.txt\n", "file.txt"},
+      {"file.txt \t \r\n", "file.txt"},
+      {"file.txt\n\r \n", "file.txt"},
+      {"  leading.txt", "  leading.txt"},
+      {"\tleading.txt\n", "\tleading.txt"},
+      {"a b\tc", "a b\tc"},
+      {"inner\rcr\r", "inner\rcr"},
+      {" \t\r\n", ""},
+      {"", ""},
+      {"x", "x"},
+  };
+  for (const TrimCase& c : cases) {
+    std::string buffer = c.text;
+    char* result = TrimLineEnd(&buffer[0]);
+    EXPECT_EQ(result, &buffer[0]) << "returns its argument";
+    EXPECT_STREQ(result, c.expected) << "text: \"" << c.text << "\"";
+  }
+}
+
+TEST(UninstallTrimLineEnd, TrimmedLengthStopsAtTheGivenLength) {
+  EXPECT_EQ(TrimmedLength("ab \r\ncd", 4), 2u);
+  EXPECT_EQ(TrimmedLength("ab", 0), 0u);
+  EXPECT_EQ(TrimmedLength("  ", 2), 0u);
+}
+
+// --- ProgramFolderOf -------------------------------------------------------
+
+struct FolderCase {
+  const char* program;
+  bool ok;
+  const char* folder;
+};
+
+TEST(UninstallProgramFolder, CutsAtTheLastBackslash) {
+  const FolderCase cases[] = {
+      {"C:\\Program Files\\Zobrix\\uninstall.exe", true, "C:\\Program Files\\Zobrix"},
+      {"C:\\Zobrix\\uninstall.exe", true, "C:\\Zobrix"},
+      {"\\\\server\\share\\uninstall.exe", true, "\\\\server\\share"},
+      {"uninstall.exe", false, ""},
+      {"C:uninstall.exe", false, ""},
+      {"", false, ""},
+  };
+  for (const FolderCase& c : cases) {
+    char folder[64] = "unchanged";
+    EXPECT_EQ(ProgramFolderOf(c.program, folder, sizeof(folder)), c.ok) << c.program;
+    if (c.ok) {
+      EXPECT_STREQ(folder, c.folder) << c.program;
+    }
+  }
+}
+
+TEST(UninstallProgramFolder, DriveRootKeepsItsBackslash) {
+  char folder[16];
+  ASSERT_TRUE(ProgramFolderOf("C:\\uninstall.exe", folder, sizeof(folder)));
+  EXPECT_STREQ(folder, "C:\\");
+  ASSERT_TRUE(ProgramFolderOf("d:\\x", folder, sizeof(folder)));
+  EXPECT_STREQ(folder, "d:\\");
+}
+
+TEST(UninstallProgramFolder, TrailByteBackslashIsNotASeparator) {
+  GbkLeadBytes gbk;
+  char folder[32];
+  // C:\乗\u.exe: the separator is the backslash after the character.
+  ASSERT_TRUE(ProgramFolderOf("C:\\\x81\x5C\\u.exe", folder, sizeof(folder)));
+  EXPECT_STREQ(folder, "C:\\\x81\x5C");
+  // C:\ab乗u.exe: the only separator is the one after the drive.
+  ASSERT_TRUE(ProgramFolderOf("C:\\ab\x81\x5Cu.exe", folder, sizeof(folder)));
+  EXPECT_STREQ(folder, "C:\\");
+}
+
+TEST(UninstallProgramFolder, WithoutLeadBytesTheSameBytesSplitAtTheLastBackslash) {
+  char folder[32];
+  ASSERT_TRUE(ProgramFolderOf("C:\\ab\x81\x5Cu.exe", folder, sizeof(folder)));
+  EXPECT_STREQ(folder, "C:\\ab\x81");
+}
+
+TEST(UninstallProgramFolder, ExactFitAndOneByteTooLong) {
+  const char* program = "C:\\abc\\u.exe";  // folder "C:\abc": 6 characters
+  char folder[7];
+  EXPECT_TRUE(ProgramFolderOf(program, folder, 7));
+  EXPECT_STREQ(folder, "C:\\abc");
+  char small[6] = "xxxxx";
+  EXPECT_FALSE(ProgramFolderOf(program, small, 6));
+}
+
+// --- IsEntryInsideFolder ---------------------------------------------------
+
+struct EntryCase {
+  const char* entry;
+  bool inside;
+};
+
+TEST(UninstallEntrySafety, AcceptsRelativeEntriesAndRefusesAnyWayOut) {
+  const EntryCase cases[] = {
+      {"file.txt", true},
+      {"sub\\file.txt", true},
+      {"sub/file.txt", true},
+      {"sub\\deeper\\", true},
+      {".\\file.txt", true},
+      {"sub\\.\\file.txt", true},
+      {"  leading blank.txt", true},
+      {" \\file.txt", true},
+      {"a..b", true},
+      {"..a", true},
+      {"a.", true},
+      {"sub\\..name\\x", true},
+      {"file.txt:stream", true},
+      // Outside the folder.
+      {"..\\outside.txt", false},
+      {"../outside.txt", false},
+      {"..", false},
+      {"sub\\..", false},
+      {"sub\\..\\..\\outside.txt", false},
+      {"sub/../x", false},
+      {"...\\x", false},
+      {"sub\\...\\x", false},
+      {". .\\x", false},
+      {".. \\x", false},
+      {"C:\\Windows\\x", false},
+      {"c:x", false},
+      {"C:", false},
+      {"\\x", false},
+      {"/x", false},
+      {"\\\\server\\share\\x", false},
+      {"\\\\?\\C:\\x", false},
+      // The folder itself.
+      {".", false},
+      {".\\", false},
+      {"./.", false},
+      {"", false},
+  };
+  for (const EntryCase& c : cases)
+    EXPECT_EQ(IsEntryInsideFolder(c.entry, std::string(c.entry).size()), c.inside)
+        << "entry: " << c.entry;
+}
+
+TEST(UninstallEntrySafety, LooksOnlyAtTheGivenLength) {
+  EXPECT_TRUE(IsEntryInsideFolder("sub\\..", 4));
+  EXPECT_FALSE(IsEntryInsideFolder("..\\x", 2));
+}
+
+TEST(UninstallEntrySafety, TrailByteBackslashDoesNotStartAComponent) {
+  GbkLeadBytes gbk;
+  // 乗.. is one name, not "\x81" followed by a ".." component.
+  EXPECT_TRUE(IsEntryInsideFolder("\x81\x5C..", 4));
+  EXPECT_TRUE(IsEntryInsideFolder("sub\\\x81\x5C..\\x", 10));
+  EXPECT_FALSE(IsEntryInsideFolder("\x81\x5C\\..\\x", 7));
+}
+
+TEST(UninstallEntrySafety, WithoutLeadBytesTheSameBytesHoldADotDotComponent) {
+  EXPECT_FALSE(IsEntryInsideFolder("\x81\x5C..", 4));
+}
+
+// --- JoinEntryPath and BatchFilePath ---------------------------------------
+
+TEST(UninstallJoinEntryPath, FolderAndEntryWithNothingBetween) {
+  char path[64];
+  ASSERT_TRUE(JoinEntryPath(path, sizeof(path), "C:\\Zobrix\\", "sub\\a.txt\r\n", 9));
+  EXPECT_STREQ(path, "C:\\Zobrix\\sub\\a.txt");
+}
+
+TEST(UninstallJoinEntryPath, ExactFitAndOneByteTooLong) {
+  const char* folder = "C:\\F\\";  // 5 bytes
+  char path[10];
+  EXPECT_TRUE(JoinEntryPath(path, 10, folder, "abcd", 4));
+  EXPECT_STREQ(path, "C:\\F\\abcd");
+  EXPECT_FALSE(JoinEntryPath(path, 10, folder, "abcde", 5));
+  EXPECT_FALSE(JoinEntryPath(path, 0, folder, "a", 1));
+}
+
+TEST(UninstallBatchFilePath, TempFolderAndFixedName) {
+  char path[64];
+  ASSERT_TRUE(BatchFilePath(path, sizeof(path), "C:\\TEMP\\"));
+  EXPECT_STREQ(path, "C:\\TEMP\\Uninstall_Kex.Bat");
+  std::string expected = "C:\\TEMP\\Uninstall_Kex.Bat";
+  std::vector<char> exact(expected.size() + 1);
+  EXPECT_TRUE(BatchFilePath(exact.data(), exact.size(), "C:\\TEMP\\"));
+  EXPECT_FALSE(BatchFilePath(exact.data(), exact.size() - 1, "C:\\TEMP\\"));
+}
+
+// --- The batch file --------------------------------------------------------
+
+// The whole batch text as the program writes it: the wait line, the removal
+// block five times, the closing block.
+std::string BatchText(bool nt_family, const char* program, const char* folder, const char* batch) {
+  char wait_line[1024], removal[1024], closing[1024];
+  EXPECT_TRUE(FormatWaitLine(wait_line, sizeof(wait_line), nt_family, program));
+  EXPECT_TRUE(FormatRemovalBlock(removal, sizeof(removal), program, folder));
+  EXPECT_TRUE(FormatClosingBlock(closing, sizeof(closing), program, batch));
+  std::string text = wait_line;
+  for (int i = 0; i < 5; ++i) text += removal;
+  return text + closing;
+}
+
+const char kNtBatch[] =
+    "\"C:\\Program Files\\Zobrix\\uninstall.exe\" /wait\r\n"
+    "del \"C:\\Program Files\\Zobrix\\uninstall.exe\"\r\n"
+    "rd \"C:\\Program Files\\Zobrix\"\r\n"
+    "if not exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" goto done\r\n"
+    "del \"C:\\Program Files\\Zobrix\\uninstall.exe\"\r\n"
+    "rd \"C:\\Program Files\\Zobrix\"\r\n"
+    "if not exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" goto done\r\n"
+    "del \"C:\\Program Files\\Zobrix\\uninstall.exe\"\r\n"
+    "rd \"C:\\Program Files\\Zobrix\"\r\n"
+    "if not exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" goto done\r\n"
+    "del \"C:\\Program Files\\Zobrix\\uninstall.exe\"\r\n"
+    "rd \"C:\\Program Files\\Zobrix\"\r\n"
+    "if not exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" goto done\r\n"
+    "del \"C:\\Program Files\\Zobrix\\uninstall.exe\"\r\n"
+    "rd \"C:\\Program Files\\Zobrix\"\r\n"
+    "if not exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" goto done\r\n"
+    ":done\r\n"
+    "if exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" \"C:\\Program Files\\Zobrix\\uninstall.exe\" /warning\r\n"
+    "del \"C:\\TEMP\\Uninstall_Kex.Bat\"";
+
+TEST(UninstallBatchText, NtFamilyByteForByte) {
+  EXPECT_EQ(BatchText(true, "C:\\Program Files\\Zobrix\\uninstall.exe", "C:\\Program Files\\Zobrix",
+                      "C:\\TEMP\\Uninstall_Kex.Bat"),
+            kNtBatch);
+}
+
+TEST(UninstallBatchText, NineXFamilyDiffersOnlyInTheFirstLine) {
+  std::string expected = std::string("start /wait ") + kNtBatch;
+  EXPECT_EQ(BatchText(false, "C:\\Program Files\\Zobrix\\uninstall.exe", "C:\\Program Files\\Zobrix",
+                      "C:\\TEMP\\Uninstall_Kex.Bat"),
+            expected);
+}
+
+TEST(UninstallBatchText, DriveRootInstallationByteForByte) {
+  std::string removal =
+      "del \"C:\\uninstall.exe\"\r\n"
+      "rd \"C:\\\"\r\n"
+      "if not exist \"C:\\uninstall.exe\" goto done\r\n";
+  std::string expected = "\"C:\\uninstall.exe\" /wait\r\n";
+  for (int i = 0; i < 5; ++i) expected += removal;
+  expected +=
+      ":done\r\n"
+      "if exist \"C:\\uninstall.exe\" \"C:\\uninstall.exe\" /warning\r\n"
+      "del \"C:\\WINDOWS\\TEMP\\Uninstall_Kex.Bat\"";
+  EXPECT_EQ(BatchText(true, "C:\\uninstall.exe", "C:\\", "C:\\WINDOWS\\TEMP\\Uninstall_Kex.Bat"),
+            expected);
+}
+
+TEST(UninstallBatchText, EndsWithoutALineBreak) {
+  std::string text = BatchText(false, "D:\\Z\\uninstall.exe", "D:\\Z", "D:\\T\\Uninstall_Kex.Bat");
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.back(), '"');
+  EXPECT_EQ(text.find("\r\n\r\n"), std::string::npos);
+  EXPECT_EQ(text.find('\0'), std::string::npos);
+}
+
+TEST(UninstallBatchText, PercentInPathsIsDoubled) {
+  char text[256];
+  ASSERT_TRUE(FormatWaitLine(text, sizeof(text), true, "C:\\100% Tools\\uninstall.exe"));
+  EXPECT_STREQ(text, "\"C:\\100%% Tools\\uninstall.exe\" /wait\r\n");
+  ASSERT_TRUE(FormatRemovalBlock(text, sizeof(text), "C:\\%PATH%\\u.exe", "C:\\%PATH%"));
+  EXPECT_STREQ(text,
+               "del \"C:\\%%PATH%%\\u.exe\"\r\nrd \"C:\\%%PATH%%\"\r\n"
+               "if not exist \"C:\\%%PATH%%\\u.exe\" goto done\r\n");
+  ASSERT_TRUE(FormatClosingBlock(text, sizeof(text), "C:\\%\\u.exe", "C:\\T%%\\Uninstall_Kex.Bat"));
+  EXPECT_STREQ(text,
+               ":done\r\nif exist \"C:\\%%\\u.exe\" \"C:\\%%\\u.exe\" /warning\r\n"
+               "del \"C:\\T%%%%\\Uninstall_Kex.Bat\"");
+}
+
+TEST(UninstallBatchText, GbkTrailBytesPassUnchanged) {
+  GbkLeadBytes gbk;
+  char text[128];
+  ASSERT_TRUE(FormatRemovalBlock(text, sizeof(text), "C:\\\x81\x5C\\u.exe", "C:\\\x81\x5C"));
+  EXPECT_STREQ(text,
+               "del \"C:\\\x81\x5C\\u.exe\"\r\nrd \"C:\\\x81\x5C\"\r\n"
+               "if not exist \"C:\\\x81\x5C\\u.exe\" goto done\r\n");
+}
+
+// Each piece either fits whole or is refused: exact fit, one byte short.
+TEST(UninstallBatchText, PiecesFitExactlyOrAreRefused) {
+  struct Piece {
+    const char* name;
+    std::string expected;
+    bool (*format)(char*, size_t);
+  };
+  const Piece pieces[] = {
+      {"wait NT", "\"C:\\a%%\\u.exe\" /wait\r\n",
+       [](char* t, size_t s) { return FormatWaitLine(t, s, true, "C:\\a%\\u.exe"); }},
+      {"wait 9x", "start /wait \"C:\\a\\u.exe\" /wait\r\n",
+       [](char* t, size_t s) { return FormatWaitLine(t, s, false, "C:\\a\\u.exe"); }},
+      {"removal",
+       "del \"C:\\a\\u.exe\"\r\nrd \"C:\\a\"\r\nif not exist \"C:\\a\\u.exe\" goto done\r\n",
+       [](char* t, size_t s) { return FormatRemovalBlock(t, s, "C:\\a\\u.exe", "C:\\a"); }},
+      {"closing",
+       ":done\r\nif exist \"C:\\a\\u.exe\" \"C:\\a\\u.exe\" /warning\r\ndel \"C:\\T\\%%.Bat\"",
+       [](char* t, size_t s) { return FormatClosingBlock(t, s, "C:\\a\\u.exe", "C:\\T\\%.Bat"); }},
+      {"command", "C:\\cmd.exe /c \"C:\\T\\%.Bat\"",
+       [](char* t, size_t s) { return FormatCommandLine(t, s, "C:\\cmd.exe", "C:\\T\\%.Bat"); }},
+  };
+  for (const Piece& piece : pieces) {
+    SCOPED_TRACE(piece.name);
+    std::vector<char> exact(piece.expected.size() + 1, 'x');
+    EXPECT_TRUE(piece.format(exact.data(), exact.size()));
+    EXPECT_EQ(std::string(exact.data()), piece.expected);
+    std::vector<char> short_by_one(piece.expected.size(), 'x');
+    EXPECT_FALSE(piece.format(short_by_one.data(), short_by_one.size()));
+  }
+}
+
+TEST(UninstallBatchText, PiecesOfLongPathsDoNotFitTheirBuffer) {
+  // A 400-character program path: the removal block holds it twice plus the
+  // folder and does not fit 1024 bytes; the wait line does.
+  std::string folder = "C:\\" + std::string(380, 'f');
+  std::string program = folder + "\\uninstall.exe";
+  char text[1024];
+  EXPECT_TRUE(FormatWaitLine(text, sizeof(text), true, program.c_str()));
+  EXPECT_FALSE(FormatRemovalBlock(text, sizeof(text), program.c_str(), folder.c_str()));
+}
+
+// --- The command line ------------------------------------------------------
+
+TEST(UninstallCommandLine, ComspecThenQuotedBatchFile) {
+  char text[512];
+  ASSERT_TRUE(FormatCommandLine(text, sizeof(text), "C:\\windows\\system32\\cmd.exe",
+                                "C:\\users\\me\\Temp\\Uninstall_Kex.Bat"));
+  EXPECT_STREQ(text, "C:\\windows\\system32\\cmd.exe /c \"C:\\users\\me\\Temp\\Uninstall_Kex.Bat\"");
+  ASSERT_TRUE(FormatCommandLine(text, sizeof(text), "C:\\WINDOWS\\COMMAND.COM", "C:\\TEMP\\Uninstall_Kex.Bat"));
+  EXPECT_STREQ(text, "C:\\WINDOWS\\COMMAND.COM /c \"C:\\TEMP\\Uninstall_Kex.Bat\"");
+}
+
+TEST(UninstallCommandLine, MissingComspecLeavesTheSwitchFirst) {
+  char text[512];
+  ASSERT_TRUE(FormatCommandLine(text, sizeof(text), "", "C:\\T\\Uninstall_Kex.Bat"));
+  EXPECT_STREQ(text, " /c \"C:\\T\\Uninstall_Kex.Bat\"");
+}
+
+TEST(UninstallCommandLine, LongComspecIsRefusedNotCut) {
+  std::string comspec = "C:\\" + std::string(490, 'c') + "\\cmd.exe";
+  char text[512];
+  EXPECT_FALSE(FormatCommandLine(text, sizeof(text), comspec.c_str(), "C:\\T\\Uninstall_Kex.Bat"));
+}
+
+// --- FormatWithOneString ---------------------------------------------------
+
+struct FormatCase {
+  const char* format;
+  bool ok;
+  const char* expected;
+};
+
+TEST(UninstallFormatWithOneString, OnlyExactlyOneStringConversion) {
+  const FormatCase cases[] = {
+      {"\xCE\xDE\xB7\xA8\xB4\xF2\xBF\xAA\xC1\xD0\xB1\xED\xCE\xC4\xBC\xFE %s", true,
+       "\xCE\xDE\xB7\xA8\xB4\xF2\xBF\xAA\xC1\xD0\xB1\xED\xCE\xC4\xBC\xFE Uninstall.lst"},
+      {"Cannot open %s.", true, "Cannot open Uninstall.lst."},
+      {"%s", true, "Uninstall.lst"},
+      {"100%% sure: %s", true, "100% sure: Uninstall.lst"},
+      {"%%s %s", true, "%s Uninstall.lst"},
+      {"no conversion", false, ""},
+      {"%s and %s", false, ""},
+      {"%d", false, ""},
+      {"%n %s", false, ""},
+      {"%ls", false, ""},
+      {"%-20s", false, ""},
+      {"trailing %", false, ""},
+      {"", false, ""},
+  };
+  for (const FormatCase& c : cases) {
+    char text[200];
+    EXPECT_EQ(FormatWithOneString(text, sizeof(text), c.format, "Uninstall.lst"), c.ok)
+        << "format: " << c.format;
+    if (c.ok) {
+      EXPECT_STREQ(text, c.expected) << "format: " << c.format;
+    }
+  }
+}
+
+TEST(UninstallFormatWithOneString, ExactFitAndOneByteTooLong) {
+  char text[16];
+  EXPECT_TRUE(FormatWithOneString(text, 16, "open %s", "Uninstall"));  // 14 characters
+  EXPECT_FALSE(FormatWithOneString(text, 14, "open %s", "Uninstall"));
+  EXPECT_TRUE(FormatWithOneString(text, 15, "open %s", "Uninstall"));
+}
+
+}  // namespace
