@@ -4,9 +4,25 @@
 # in-process tests, so both load the same dialogs, strings and icons.
 add_library(uninstall_resources OBJECT res/uninstall.rc)
 target_include_directories(uninstall_resources PRIVATE ${UNINSTALL_ROOT}/res ${UNINSTALL_ROOT})
+set(UNINSTALL_ICONS ${UNINSTALL_ROOT}/res/delicon.ico ${UNINSTALL_ROOT}/res/kexicon.ico)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_compile_definitions(uninstall_resources PRIVATE MANIFEST_ARCH_X86)
+  set(UNINSTALL_MANIFEST ${UNINSTALL_ROOT}/res/uninstall.manifest)
+else()
+  # The loader refuses a program whose manifest names another processor, so
+  # the 64-bit build gets a copy of the manifest that names amd64.
+  set(UNINSTALL_MANIFEST ${CMAKE_BINARY_DIR}/res/uninstall-amd64.manifest)
+  file(READ ${UNINSTALL_ROOT}/res/uninstall.manifest manifest_text)
+  string(REPLACE "processorArchitecture=\"X86\"" "processorArchitecture=\"amd64\""
+         manifest_text "${manifest_text}")
+  file(CONFIGURE OUTPUT ${UNINSTALL_MANIFEST} CONTENT "${manifest_text}" @ONLY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${UNINSTALL_ROOT}/res/uninstall.manifest)
+  target_include_directories(uninstall_resources BEFORE PRIVATE ${CMAKE_BINARY_DIR}/res)
 endif()
+# windres reads the icons and the manifest itself: the depfile misses them.
+set_source_files_properties(res/uninstall.rc PROPERTIES OBJECT_DEPENDS
+  "${UNINSTALL_ROOT}/res/resource.h;${UNINSTALL_ICONS};${UNINSTALL_MANIFEST}")
 
 add_library(uninstall_core STATIC ${WIN_SOURCES})
 target_link_libraries(uninstall_core PUBLIC uninstall_pure)
@@ -29,3 +45,13 @@ target_link_options(uninstall PRIVATE ${STATIC_LINK} -s
   -Wl,--gc-sections)
 target_compile_options(uninstall_core PRIVATE -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti)
 target_compile_options(uninstall_pure PRIVATE -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti)
+
+# Stand-in for the archiver in the demo installation: a small GUI program with
+# two icons (index 0, the program; index 1, its archive files), as the
+# shortcuts and file types that setup registers expect of "Zobrix.exe".
+add_executable(demo_archiver WIN32 tests/fixtures/demo_archiver.cpp tests/fixtures/demo_archiver.rc)
+target_include_directories(demo_archiver PRIVATE ${UNINSTALL_ROOT}/res ${UNINSTALL_ROOT}/tests/fixtures)
+target_compile_options(demo_archiver PRIVATE ${WARNINGS} -fno-exceptions -fno-rtti)
+target_link_options(demo_archiver PRIVATE ${STATIC_LINK} -s)
+set_source_files_properties(tests/fixtures/demo_archiver.rc PROPERTIES OBJECT_DEPENDS
+  "${UNINSTALL_ROOT}/res/kexicon.ico;${UNINSTALL_ROOT}/tests/fixtures/kexfile.ico")

@@ -2,12 +2,22 @@
 #ifndef UNINSTALL_RES_RESOURCE_H
 #define UNINSTALL_RES_RESOURCE_H
 
-// Dialog templates and icon groups are named resources.
+// Dialog templates and icon groups are named resources.  The resource
+// compiler takes a name as a bare word: a quoted one would be joined to the
+// quoted file name that ends the statement before it.
+#ifdef RC_INVOKED
+#define DLG_SETUP SETUPDLG
+#define DLG_DONE DONEDLG
+#define DLG_CONTEXT_ITEMS CONTEXTITEMS
+#define ICON_DELETE DELICON
+#define ICON_APP KEXICON
+#else
 #define DLG_SETUP "SETUPDLG"
 #define DLG_DONE "DONEDLG"
 #define DLG_CONTEXT_ITEMS "CONTEXTITEMS"
 #define ICON_DELETE "DELICON"
 #define ICON_APP "KEXICON"
+#endif
 
 // Standard command ids used by the dialogs.
 #define IDC_HELP_BUTTON 9
