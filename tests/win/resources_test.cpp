@@ -760,7 +760,7 @@ TEST_F(Resources, DeleteIconComesFirstThenTheArchiverIcon) {
   EXPECT_EQ((std::vector<std::string>{"DELICON", "KEXICON"}), names);
 }
 
-TEST_F(Resources, ShellSeesTwoIconsWithTheDeleteIconFirst) {
+TEST_F(Resources, ShellCountsTwoIconsInTheProgramFile) {
   char path[MAX_PATH];
   ASSERT_GT(GetModuleFileNameA(nullptr, path, MAX_PATH), 0u);
   EXPECT_EQ(2u, ExtractIconExA(path, -1, nullptr, nullptr, 0));
