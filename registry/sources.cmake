@@ -1,5 +1,9 @@
-set(REGISTRY_PURE_SOURCES)
-set(REGISTRY_WIN_SOURCES)
-set(REGISTRY_UNIT_TESTS)
-set(REGISTRY_WIN_TESTS)
+set(REGISTRY_PURE_SOURCES
+  registry/key_path.cpp)
+set(REGISTRY_WIN_SOURCES
+  registry/registry.cpp)
+set(REGISTRY_UNIT_TESTS
+  tests/unit/key_path_test.cpp)
+set(REGISTRY_WIN_TESTS
+  tests/win/registry_test.cpp)
 set(REGISTRY_E2E_TESTS)

@@ -1,0 +1,206 @@
+#include "registry/registry.h"
+
+#include <cstring>
+
+#include "common/os_version.h"
+#include "registry/key_path.h"
+
+namespace {
+
+// The tree deletion's pass counter: keys deleted by the current pass.
+int PassCounter = 0;
+// Passes run by the latest DeleteKeyTree, for tests.
+int PassesRun = 0;
+
+bool FormPath(HKEY hive, const char* text, char (&path)[RegKeyPathSize]) {
+  return MakeRegKeyPath(reinterpret_cast<uintptr_t>(hive), text, path, sizeof(path));
+}
+
+HKEY CreateRegKey(HKEY hive, const char* text) {
+  char path[RegKeyPathSize];
+  if (!FormPath(hive, text, path)) return nullptr;
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(hive, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return nullptr;
+  return key;
+}
+
+HKEY OpenRegKey(HKEY hive, const char* text) {
+  char path[RegKeyPathSize];
+  if (!FormPath(hive, text, path)) return nullptr;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &key) != ERROR_SUCCESS)
+    return nullptr;
+  return key;
+}
+
+bool CloseRegKey(HKEY key) { return RegCloseKey(key) == ERROR_SUCCESS; }
+
+bool SetValue(HKEY hive, const char* text, const char* name, DWORD type, const void* data,
+              DWORD size) {
+  HKEY key = CreateRegKey(hive, text);
+  if (!key) return false;
+  RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+  CloseRegKey(key);
+  return true;
+}
+
+// Makes the bytes that a query stored (length of size) a terminated string.
+// Values from other programs may lack the terminator, and REG_BINARY data
+// never has one: a value that fills the whole buffer without ending in a NUL
+// does not fit.
+bool TerminateValue(char* out, DWORD length, DWORD size) {
+  if (length < size) {
+    out[length] = '\0';
+    return true;
+  }
+  return length == size && out[size - 1] == '\0';
+}
+
+void CopyDefault(char* out, const char* default_value, DWORD size) {
+  const size_t length = default_value ? strlen(default_value) : 0;
+  if (length < size)
+    memcpy(out, default_value ? default_value : "", length + 1);
+  else
+    out[0] = '\0';  // never a cut-off default
+}
+
+}  // namespace
+
+bool SetRegString(HKEY hive, const char* text, const char* name, const char* value) {
+  return SetValue(hive, text, name, REG_SZ, value, static_cast<DWORD>(strlen(value) + 1));
+}
+
+bool SetUserRegString(const char* text, const char* name, const char* value) {
+  return SetRegString(HKEY_CURRENT_USER, text, name, value);
+}
+
+bool SetRegDword(HKEY hive, const char* text, const char* name, DWORD value) {
+  return SetValue(hive, text, name, REG_DWORD, &value, sizeof(value));
+}
+
+bool SetUserRegDword(const char* text, const char* name, DWORD value) {
+  return SetRegDword(HKEY_CURRENT_USER, text, name, value);
+}
+
+bool SetRegBinary(HKEY hive, const char* text, const char* name, const void* data, DWORD size) {
+  return SetValue(hive, text, name, REG_BINARY, data, size);
+}
+
+bool GetRegString(HKEY hive, const char* text, const char* name, char* out,
+                  const char* default_value, DWORD size) {
+  if (!out || size == 0) return false;
+  bool found = false;
+  HKEY key = OpenRegKey(hive, text);
+  if (key) {
+    DWORD length = size;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &length) ==
+        ERROR_SUCCESS)
+      found = TerminateValue(out, length, size);
+    CloseRegKey(key);
+  }
+  if (!found) CopyDefault(out, default_value, size);
+  return found;
+}
+
+bool GetUserRegString(const char* text, const char* name, char* out, const char* default_value,
+                      DWORD size) {
+  return GetRegString(HKEY_CURRENT_USER, text, name, out, default_value, size);
+}
+
+bool QueryRegDword(HKEY hive, const char* text, const char* name, DWORD* out,
+                   DWORD default_value) {
+  // A value of fewer than 4 bytes fills only the low bytes of this.
+  DWORD value = 0;
+  bool found = false;
+  HKEY key = OpenRegKey(hive, text);
+  if (key) {
+    DWORD length = sizeof(value);
+    found = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value),
+                             &length) == ERROR_SUCCESS;
+    CloseRegKey(key);
+  }
+  *out = found ? value : default_value;
+  return found;
+}
+
+DWORD GetRegDword(HKEY hive, const char* text, const char* name, DWORD default_value) {
+  DWORD value;
+  QueryRegDword(hive, text, name, &value, default_value);
+  return value;
+}
+
+DWORD GetUserRegDword(const char* text, const char* name, DWORD default_value) {
+  return GetRegDword(HKEY_CURRENT_USER, text, name, default_value);
+}
+
+void DeleteRegKey(HKEY hive, const char* text) {
+  char path[RegKeyPathSize];
+  if (!FormPath(hive, text, path)) return;
+  // On the 9x family RegDeleteKeyA with an empty path would empty the hive.
+  if (IsHiveRootPath(path)) return;
+  RegDeleteKeyA(hive, path);
+}
+
+void DeleteRegValue(HKEY hive, const char* text, const char* name) {
+  char path[RegKeyPathSize];
+  if (!FormPath(hive, text, path)) return;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(hive, path, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueA(key, name);
+  CloseRegKey(key);
+}
+
+void DeleteRegTree(HKEY hive, const char* text) {
+  char path[RegKeyPathSize];
+  if (!FormPath(hive, text, path)) return;
+  DeleteKeyTree(hive, path);
+}
+
+void DeleteKeyTree(HKEY hive, const char* path) {
+  PassesRun = 0;
+  // The root of a hive is never deleted; on the 9x family the single call
+  // below would otherwise take every key of the hive with it.
+  if (IsHiveRootPath(path)) return;
+  // On the 9x family RegDeleteKeyA removes a key together with its subkeys.
+  if (GetNtVersion() == 0 && RegDeleteKeyA(hive, path) == ERROR_SUCCESS) return;
+  // On NT it refuses a key that still has subkeys: delete depth first, and
+  // repeat, since a pass skips the sibling after each key that it deletes.
+  do {
+    PassCounter = 0;
+    ++PassesRun;
+    DeleteKeyTreePass(hive, path);
+  } while (PassCounter != 0);
+}
+
+void DeleteKeyTreePass(HKEY hive, const char* path) {
+  if (IsHiveRootPath(path)) return;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(hive, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  char name[200];
+  char child[512];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = sizeof(name);
+    // Fails at the end of the list and on a name of 200 or more characters.
+    if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    // A child whose path does not fit is left in place, and so are its parents.
+    if (JoinKeyPath(path, name, child, sizeof(child))) DeleteKeyTreePass(hive, child);
+  }
+  CloseRegKey(key);
+  if (RegDeleteKeyA(hive, path) == ERROR_SUCCESS) ++PassCounter;
+}
+
+bool RegKeyExists(HKEY hive, const char* text) {
+  char path[RegKeyPathSize];
+  if (!FormPath(hive, text, path)) return false;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  CloseRegKey(key);
+  return true;
+}
+
+int KeyTreePassCounter() { return PassCounter; }
+int KeyTreePassesRun() { return PassesRun; }

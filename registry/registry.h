@@ -1,0 +1,51 @@
+#pragma once
+// Typed registry reads, writes and deletions by hive and key text. Every call
+// opens its key, acts and closes it again; no key handle leaves this layer.
+// Key texts for HKEY_CURRENT_USER are relative to the product settings key
+// (see MakeRegKeyPath). A text that cannot be formed into a key path makes a
+// read give its default, and a write, deletion or test do nothing.
+#include <windows.h>
+
+// REG_SZ with its terminator. True when the key could be created.
+bool SetRegString(HKEY hive, const char* text, const char* name, const char* value);
+bool SetUserRegString(const char* text, const char* name, const char* value);
+// REG_DWORD, 4 bytes. True when the key could be created.
+bool SetRegDword(HKEY hive, const char* text, const char* name, DWORD value);
+bool SetUserRegDword(const char* text, const char* name, DWORD value);
+// REG_BINARY with exactly the given bytes. True when the key could be created.
+bool SetRegBinary(HKEY hive, const char* text, const char* name, const void* data, DWORD size);
+
+// Reads a value of any type into out (size bytes). The result always ends in
+// a NUL inside the buffer: a value that does not fit together with a
+// terminator counts as missing. On a missing value out receives the default
+// (the empty string if the default itself does not fit) and the result is false.
+bool GetRegString(HKEY hive, const char* text, const char* name, char* out,
+                  const char* default_value, DWORD size);
+bool GetUserRegString(const char* text, const char* name, char* out,
+                      const char* default_value, DWORD size);
+
+// Reads a value of up to 4 bytes as a number; a shorter value gives its bytes
+// with the rest zero. A missing or longer value gives the default and false.
+bool QueryRegDword(HKEY hive, const char* text, const char* name, DWORD* out,
+                   DWORD default_value);
+DWORD GetRegDword(HKEY hive, const char* text, const char* name, DWORD default_value);
+DWORD GetUserRegDword(const char* text, const char* name, DWORD default_value);
+
+// Deletes one key; on the NT family a key that still has subkeys stays.
+void DeleteRegKey(HKEY hive, const char* text);
+void DeleteRegValue(HKEY hive, const char* text, const char* name);
+// Deletes a key with all its subkeys.
+void DeleteRegTree(HKEY hive, const char* text);
+// The same for a full key path below the hive (already formed).
+void DeleteKeyTree(HKEY hive, const char* path);
+// One depth-first deletion pass over a full key path; counts the keys it
+// deletes in the pass counter.
+void DeleteKeyTreePass(HKEY hive, const char* path);
+
+bool RegKeyExists(HKEY hive, const char* text);
+
+// The tree deletion's own record, for tests: the keys deleted by the latest
+// pass, and the passes that the latest DeleteKeyTree ran (0 when the 9x
+// family's single RegDeleteKeyA removed the tree).
+int KeyTreePassCounter();
+int KeyTreePassesRun();
