@@ -441,6 +441,7 @@ TEST_P(TreeDeletion, RemovesAThreeLevelTreeAsTheFamilyDoes) {
   ASSERT_TRUE(MakeKey(c.hive, std::string(c.path_prefix) + "\\TreeNeighbour"));
 
   DeleteRegTree(c.hive, text.c_str());
+  RecordProperty("passes", KeyTreePassesRun());
 
   EXPECT_FALSE(KeyExists(c.hive, top));
   EXPECT_TRUE(KeyExists(c.hive, std::string(c.path_prefix) + "\\Neighbour"));
