@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/os_version.h"
+#include "registry/key_path.h"
 #include "registry/registry.h"
 #include "tests/support/registry_guard.h"
 #include "tests/support/wine_env.h"
@@ -101,12 +102,6 @@ class RegistryTest : public testing::Test {
 
 class RegistryHiveTest : public RegistryTest, public testing::WithParamInterface<HiveCase> {
  protected:
-  std::string Text(const std::string& rest) const {
-    return std::string(GetParam().text_prefix) + "\\" + rest;
-  }
-  std::string Path(const std::string& rest) const {
-    return std::string(GetParam().path_prefix) + "\\" + rest;
-  }
   // A key text of exactly the given length below the test key.
   std::string TextOfLength(size_t length) const {
     std::string text = std::string(GetParam().text_prefix) + "\\";
@@ -427,7 +422,7 @@ void MakeThreeLevelTree(HKEY hive, const std::string& top) {
   ASSERT_TRUE(MakeKey(hive, top));
   for (const char* first : {"a111", "b11", "c1"})
     for (const char* second : {"x222", "y22", "z2"})
-      MakeKeys(hive, top + "\\" + first + "\\" + second, {"p33", "q3"});
+      ASSERT_NO_FATAL_FAILURE(MakeKeys(hive, top + "\\" + first + "\\" + second, {"p33", "q3"}));
 }
 
 class TreeDeletion : public RegistryTest, public testing::WithParamInterface<HiveCase> {};
@@ -436,7 +431,7 @@ TEST_P(TreeDeletion, RemovesAThreeLevelTreeAsTheFamilyDoes) {
   const HiveCase& c = GetParam();
   const std::string top = std::string(c.path_prefix) + "\\Tree";
   const std::string text = std::string(c.text_prefix) + "\\Tree";
-  MakeThreeLevelTree(c.hive, top);
+  ASSERT_NO_FATAL_FAILURE(MakeThreeLevelTree(c.hive, top));
   ASSERT_TRUE(MakeKey(c.hive, std::string(c.path_prefix) + "\\Neighbour"));
   ASSERT_TRUE(MakeKey(c.hive, std::string(c.path_prefix) + "\\TreeNeighbour"));
 
@@ -461,7 +456,8 @@ INSTANTIATE_TEST_SUITE_P(Hives, TreeDeletion, testing::ValuesIn(HiveCases), Hive
 TEST_F(RegistryTest, TreeIsRemovedWhenTheSingleCallFails) {
   const std::string top = "Software\\Zobrix\\Tree";
   ASSERT_TRUE(MakeKey(HKEY_CURRENT_USER, top));
-  for (const char* first : {"a", "bb", "ccc"}) MakeKeys(HKEY_CURRENT_USER, top + "\\" + first, {"x", "yy", "zzz"});
+  for (const char* first : {"a", "bb", "ccc"})
+    ASSERT_NO_FATAL_FAILURE(MakeKeys(HKEY_CURRENT_USER, top + "\\" + first, {"x", "yy", "zzz"}));
   DeleteRegTree(HKEY_CURRENT_USER, "Tree");
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, top));
   EXPECT_GE(KeyTreePassesRun(), testenv::IsWin9xFamily() ? 1 : 2);
@@ -482,7 +478,7 @@ TEST_F(RegistryTest, MissingKeyEndsAfterOnePass) {
 // the sibling that took its place.
 TEST_F(RegistryTest, OnePassSkipsTheSiblingAfterEachDeletedKey) {
   const std::string top = "Software\\ZobrixRegistryTest\\Pass";
-  MakeKeys(HKEY_LOCAL_MACHINE, top, {"a111", "b11", "c1", "d"});
+  ASSERT_NO_FATAL_FAILURE(MakeKeys(HKEY_LOCAL_MACHINE, top, {"a111", "b11", "c1", "d"}));
   const int before = KeyTreePassCounter();
   DeleteKeyTreePass(HKEY_LOCAL_MACHINE, top.c_str());
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, top + "\\a111"));
@@ -600,6 +596,19 @@ TEST_F(RegistryTest, RegressionChildPathTooLongForItsBufferIsSkipped) {
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, top));
     EXPECT_EQ(KeyTreePassCounter(), 0);
   }
+}
+
+// The pure key-path code knows the hives by number; on 64-bit Windows the
+// handles are those numbers sign-extended.
+TEST(RegistryHives, HandlesMatchTheNumbersOfTheKeyPathCode) {
+  EXPECT_EQ(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(HKEY_CLASSES_ROOT)), HiveClassesRoot);
+  EXPECT_EQ(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(HKEY_CURRENT_USER)), HiveCurrentUser);
+  EXPECT_EQ(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(HKEY_LOCAL_MACHINE)),
+            HiveLocalMachine);
+  char path[RegKeyPathSize];
+  ASSERT_TRUE(MakeRegKeyPath(reinterpret_cast<uintptr_t>(HKEY_CURRENT_USER), "Setup", path,
+                             sizeof(path)));
+  EXPECT_STREQ(path, "Software\\Zobrix\\Setup");
 }
 
 TEST(RegistryFamily, LayerSeesTheRequestedFamily) {

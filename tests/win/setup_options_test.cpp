@@ -79,7 +79,7 @@ class SetupOptionsTest : public testing::Test {
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, KEY_WRITE, &key), ERROR_SUCCESS);
     RegDeleteValueA(key, "Probe");
     RegCloseKey(key);
-    SetIsoOwner(IsoKey::Missing);
+    ASSERT_NO_FATAL_FAILURE(SetIsoOwner(IsoKey::Missing));
   }
 
   RegistryGuard settings_{HKEY_CURRENT_USER, SettingsKey};
@@ -120,7 +120,7 @@ class FirstRun : public SetupOptionsTest, public testing::WithParamInterface<Iso
 
 TEST_P(FirstRun, DefaultsAndTheIsoOwnershipRule) {
   const IsoOwnerCase& c = GetParam();
-  SetIsoOwner(c.state, c.owner);
+  ASSERT_NO_FATAL_FAILURE(SetIsoOwner(c.state, c.owner));
   RegistryGuard iso_as_set(HKEY_CLASSES_ROOT, ".iso");
   for (bool settings_key_exists : {true, false}) {
     SCOPED_TRACE(settings_key_exists ? "empty settings key" : "no settings key");
@@ -162,7 +162,7 @@ class StoredIso : public SetupOptionsTest, public testing::WithParamInterface<St
 
 TEST_P(StoredIso, StoredChoiceThenOwnershipRule) {
   const StoredIsoCase& c = GetParam();
-  SetIsoOwner(c.state, c.owner);
+  ASSERT_NO_FATAL_FAILURE(SetIsoOwner(c.state, c.owner));
   ASSERT_TRUE(WriteDword("Software\\Zobrix\\Setup\\.iso", "Set", c.stored));
   EXPECT_EQ(Loaded().Assoc[IsoTypeIndex], c.iso_set);
 }
@@ -285,7 +285,7 @@ TEST_F(SetupOptionsTest, SavedRecordLoadsBack) {
   for (const char* flags : SavedRecords) {
     SCOPED_TRACE(flags);
     for (IsoKey iso : {IsoKey::Missing, IsoKey::Owner}) {
-      SetIsoOwner(iso, "OtherBurner.iso");
+      ASSERT_NO_FATAL_FAILURE(SetIsoOwner(iso, "OtherBurner.iso"));
       ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, SettingsKey));
       SaveSetupOptions(FromBytes(flags));
       std::string expected = flags;
