@@ -16,6 +16,11 @@
 
 namespace {
 
+// The lead-byte table lives in a library member of its own, filled by its
+// static initialiser; this reference links it in ahead of the text and path
+// helpers that read it.
+__attribute__((used)) const LeadBytes* const ProgramLeadBytes = &LeadByteTable;
+
 // Held only so that the window class "RICHEDIT" of the setup dialog exists.
 HMODULE RichEditLibrary = nullptr;
 

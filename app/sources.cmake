@@ -7,7 +7,8 @@ set(APP_WIN_SOURCES
 set(APP_UNIT_TESTS
   tests/unit/notice_test.cpp
   tests/unit/switches_test.cpp)
-set(APP_WIN_TESTS)
+set(APP_WIN_TESTS
+  tests/win/setup_dialog_test.cpp)
 set(APP_E2E_TESTS
   tests/e2e/entry_test.cpp)
 # setup options

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-LeadBytes LeadByteTable = {};
-
 const char* NextCharPtr(const LeadBytes& table, const char* text) {
   if (*text == '\0') return text;
   if (table.Lead[static_cast<unsigned char>(*text)] && text[1] != '\0') return text + 2;

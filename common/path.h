@@ -9,8 +9,9 @@ struct LeadBytes {
   bool MultiByte;
 };
 
-// Filled from the system's ANSI code page before WinMain runs (lead_bytes_win.cpp);
-// all false in native builds until a test fills it.
+// Filled from the system's ANSI code page before WinMain runs; defined in
+// lead_bytes_win.cpp, and for native builds by the unit tests (all false
+// until a test fills it).
 extern LeadBytes LeadByteTable;
 
 // The character after the one that starts at text; a lead byte followed by

@@ -5,6 +5,7 @@ set(COMMON_WIN_SOURCES
   common/lead_bytes_win.cpp
   common/os_version.cpp)
 set(COMMON_UNIT_TESTS
+  tests/unit/lead_bytes_native.cpp
   tests/unit/path_test.cpp
   tests/unit/text_test.cpp)
 set(COMMON_WIN_TESTS

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <thread>
+
+#include "app/setup_dialog.h"
+#include "app/state.h"
+#include "res/resource.h"
+#include "tests/support/process_driver.h"
+
+namespace {
+
+// The setup dialog's text box needs the rich-edit class.
+class SetupDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    rich_edit_ = LoadLibraryA((std::string(path) + "\\riched32.dll").c_str());
+    ASSERT_NE(rich_edit_, nullptr);
+    saved_icon_ = AppIcon;
+    AppIcon = LoadIconA(GetModuleHandleA(nullptr), ICON_APP);
+    ASSERT_NE(AppIcon, nullptr) << "no \"KEXICON\" in the program's resources";
+  }
+  void TearDown() override {
+    AppIcon = saved_icon_;
+    if (rich_edit_) FreeLibrary(rich_edit_);
+  }
+
+  // Shows "SETUPDLG" modally; another thread presses the button once it is up.
+  INT_PTR RunAndPress(int button, HICON* shown_icon) {
+    std::thread user([button, shown_icon] {
+      HWND dialog = testenv::WaitForWindow(GetCurrentProcessId(), 10000);
+      if (!dialog) return;
+      *shown_icon = testenv::WindowBigIcon(dialog);
+      testenv::PressButton(dialog, button);
+    });
+    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), DLG_SETUP, nullptr, SetupDlgProc, 0);
+    user.join();
+    return result;
+  }
+
+ private:
+  HMODULE rich_edit_ = nullptr;
+  HICON saved_icon_ = nullptr;
+};
+
+TEST_F(SetupDialogTest, OkConfirmsWithOne) {
+  HICON shown = nullptr;
+  EXPECT_EQ(RunAndPress(IDOK, &shown), 1);
+  EXPECT_EQ(shown, AppIcon);
+}
+
+TEST_F(SetupDialogTest, CancelEndsWithZero) {
+  HICON shown = nullptr;
+  EXPECT_EQ(RunAndPress(IDCANCEL, &shown), 0);
+  EXPECT_EQ(shown, AppIcon);
+}
+
+}  // namespace
