@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "res/resource.h"
 #include "tests/support/process_driver.h"
@@ -289,23 +291,43 @@ TEST(SetupMode, SetupWordsInAnyCase) {
   }
 }
 
-// A "riched32.dll" in the program's folder must not be loaded instead of the
-// system's: this one registers no rich-edit class, so the setup dialog could
-// not be created with it. The override makes Wine prefer a DLL found on the
-// search path to its own, as Windows does.
+// Full paths of the modules loaded in a process.
+std::vector<std::string> LoadedModules(DWORD pid) {
+  std::vector<std::string> modules;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+  if (snapshot == INVALID_HANDLE_VALUE) return modules;
+  MODULEENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Module32First(snapshot, &entry); more; more = Module32Next(snapshot, &entry))
+    modules.push_back(entry.szExePath);
+  CloseHandle(snapshot);
+  return modules;
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
+}
+
+// A "riched32.dll" in the program's folder (and current folder) must not be
+// loaded instead of the system's.
 TEST(SetupMode, RichEditComesFromTheSystemFolder) {
   Installation installation;
-  ASSERT_TRUE(CopyFileA(TestLibraryPath().c_str(), (installation / "riched32.dll").c_str(), FALSE));
-  char saved[1024] = "";
-  bool had_override = GetEnvironmentVariableA("WINEDLLOVERRIDES", saved, sizeof(saved)) > 0;
-  SetEnvironmentVariableA("WINEDLLOVERRIDES", "riched32=n,b");
+  std::string planted = installation / "riched32.dll";
+  ASSERT_TRUE(CopyFileA(TestLibraryPath().c_str(), planted.c_str(), FALSE));
+  char system_folder[MAX_PATH];
+  ASSERT_GT(GetSystemDirectoryA(system_folder, MAX_PATH), 0u);
   ProgramRun run;
-  bool started = run.Start(installation.Exe(), "/setup", installation.Folder());
-  SetEnvironmentVariableA("WINEDLLOVERRIDES", had_override ? saved : nullptr);
-  ASSERT_TRUE(started);
+  ASSERT_TRUE(run.Start(installation.Exe(), "/setup", installation.Folder()));
   HWND dialog = testenv::WaitForWindow(run.ProcessId(), kStartTimeoutMs);
   ASSERT_NE(dialog, nullptr) << "the setup dialog could not be created";
-  EXPECT_NE(GetDlgItem(dialog, IDC_SETUP_TEXT), nullptr);
+  std::vector<std::string> modules = LoadedModules(run.ProcessId());
+  ASSERT_FALSE(modules.empty()) << "cannot list the program's modules";
+  bool system_copy = false;
+  for (const std::string& module : modules) {
+    EXPECT_FALSE(SameText(module, planted)) << "loaded " << module;
+    if (SameText(module, std::string(system_folder) + "\\riched32.dll")) system_copy = true;
+  }
+  EXPECT_TRUE(system_copy);
   ASSERT_TRUE(testenv::PressButton(dialog, IDCANCEL));
   DWORD code = 1;
   ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
