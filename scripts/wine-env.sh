@@ -8,9 +8,10 @@ wine_env_init() {
     [ -x "$WINE" ] || { echo "SKIP: wine64 is not installed" >&2; return 1; }
   else
     WINE=/usr/lib/wine/wine
-    WINESERVER=/usr/lib/wine/wineserver32
+    # the 64-bit server serves 32-bit programs too, and runs natively
+    WINESERVER=/usr/lib/wine/wineserver64
     [ -x "$WINE" ] || WINE=$(command -v wine)
-    [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+    [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
     [ -n "$WINE" ] || { echo "SKIP: 32-bit wine is not installed" >&2; return 1; }
     enable_32bit || return 1
   fi
@@ -77,7 +78,8 @@ make_prefix() {
       else
         WINEPREFIX=$template WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i >/dev/null 2>&1
       fi
-      WINEPREFIX=$template "$WINESERVER" -w
+      # under qemu-user some boot services never end by themselves
+      WINEPREFIX=$template timeout 300 "$WINESERVER" -w || WINEPREFIX=$template "$WINESERVER" -k
       [ -n "$reenable" ] && echo 1 > $qemu_entry
       [ -f "$template/system.reg" ] || exit 1
       touch "$template/.ready"
