@@ -2,15 +2,14 @@
 #include <ole2.h>
 #include <shellapi.h>
 
-#include "app/notice.h"
 #include "app/setup_dialog.h"
 #include "app/state.h"
 #include "app/switches.h"
+#include "app/uninstall_notice.h"
 #include "common/path.h"
 #include "common/text.h"
 #include "lang/lang_file.h"
 #include "lang/lang_library.h"
-#include "lang/messages.h"
 #include "res/resource.h"
 #include "uninstall/uninstall.h"
 
@@ -34,30 +33,6 @@ HMODULE LoadSystemLibrary(const char* name) {
   return LoadLibraryA(path);
 }
 
-// The last step of self-removal runs the program with /warning when its file
-// could not be deleted: tell the user to delete it by hand.
-void ShowUninstallNotice() {
-  char program[1024];
-  DWORD length = GetModuleFileNameA(nullptr, program, sizeof(program));
-  program[length < sizeof(program) ? length : sizeof(program) - 1] = '\0';
-
-  const char* caption = GetMsgText(MSG_UNINSTALL_CAPTION);
-  const char* first_line = GetMsgText(MSG_UNINSTALL_DONE);
-  const char* second_line = GetMsgText(MSG_DELETE_BY_HAND);
-  char own_text[256];
-  if (!IsSingleStringFormat(second_line)) {
-    // A translation with any other '%' sequence is not used as a format;
-    // the program's own text is (and if even that is not one, the notice
-    // shows it unformatted).
-    own_text[0] = '\0';
-    LoadStringA(hOwnModule, MSG_DELETE_BY_HAND, own_text, sizeof(own_text));
-    second_line = own_text;
-  }
-  char text[512];
-  ComposeUninstallNotice(text, sizeof(text), first_line, second_line, program);
-  MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION | MB_SETFOREGROUND);
-}
-
 void ActOnSwitch(SwitchWord word, void*) {
   switch (word) {
     case SwitchWord::Silent:
@@ -67,6 +42,7 @@ void ActOnSwitch(SwitchWord word, void*) {
       Sleep(2000);
       break;
     case SwitchWord::Warning:
+      // the self-removal batch file could not delete the program file
       ShowUninstallNotice();
       break;
     case SwitchWord::Setup:

@@ -3,12 +3,14 @@ set(APP_PURE_SOURCES
   app/switches.cpp)
 set(APP_WIN_SOURCES
   app/setup_dialog.cpp
-  app/state.cpp)
+  app/state.cpp
+  app/uninstall_notice.cpp)
 set(APP_UNIT_TESTS
   tests/unit/notice_test.cpp
   tests/unit/switches_test.cpp)
 set(APP_WIN_TESTS
-  tests/win/setup_dialog_test.cpp)
+  tests/win/setup_dialog_test.cpp
+  tests/win/uninstall_notice_test.cpp)
 set(APP_E2E_TESTS
   tests/e2e/entry_test.cpp)
 # setup options

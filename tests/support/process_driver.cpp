@@ -155,9 +155,84 @@ HICON MessageBoxIcon(HWND box) {
   return icon ? reinterpret_cast<HICON>(SendMessageW(icon, STM_GETICON, 0, 0)) : nullptr;
 }
 
+namespace {
+
+// 32-bit pixels of a memory bitmap.
+class Pixels {
+ public:
+  Pixels(HDC reference, int width, int height) : width_(width), height_(height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    dc_ = CreateCompatibleDC(reference);
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+    old_ = SelectObject(dc_, bitmap_);
+  }
+  ~Pixels() {
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  Pixels(const Pixels&) = delete;
+  Pixels& operator=(const Pixels&) = delete;
+  bool Valid() const { return bits_ != nullptr; }
+  HDC Dc() const { return dc_; }
+  DWORD At(int x, int y) const { return bits_[y * width_ + x] & 0xFFFFFF; }
+  void Fill(DWORD color) {
+    GdiFlush();
+    for (int i = 0; i < width_ * height_; ++i) bits_[i] = color;
+  }
+
+ private:
+  int width_, height_;
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  DWORD* bits_ = nullptr;
+};
+
+// The icon control as it is on the screen against the system icon drawn
+// here on the same background.
+bool IconControlLooksLike(HWND control, HICON icon) {
+  RECT rect;
+  if (!GetWindowRect(control, &rect)) return false;
+  int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0 || !icon) return false;
+  HDC screen = GetDC(nullptr);
+  Pixels shown(screen, width, height), expected(screen, width, height);
+  if (shown.Valid()) BitBlt(shown.Dc(), 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  ReleaseDC(nullptr, screen);
+  if (!shown.Valid() || !expected.Valid()) return false;
+  GdiFlush();
+  expected.Fill(shown.At(0, 0));
+  DrawIconEx(expected.Dc(), 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+  GdiFlush();
+  int differing = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (shown.At(x, y) != expected.At(x, y)) ++differing;
+  return differing * 20 < width * height;  // a few blended edge pixels may differ
+}
+
+}  // namespace
+
 bool MessageBoxHasIcon(HWND box, LPCWSTR system_icon) {
   HICON shown = MessageBoxIcon(box);
-  return shown && shown == LoadIconW(nullptr, system_icon);
+  HICON wanted = LoadIconW(nullptr, system_icon);
+  if (!shown || !wanted) return false;
+  if (shown == wanted) return true;
+  // Icon handles belong to their process (under Wine), so the icon of
+  // another program's message box is compared by its look; the box must be
+  // on the screen and painted.
+  HWND control = GetDlgItem(box, 0x440);
+  for (int attempt = 0; attempt < 5; ++attempt) {  // it may not be painted yet
+    if (IconControlLooksLike(control, wanted)) return true;
+    Sleep(100);
+  }
+  return false;
 }
 
 HICON WindowBigIcon(HWND window) {

@@ -65,7 +65,10 @@ bool PressKey(HWND window, WORD virtual_key);
 // Message boxes: their text (static 0xFFFF) and their icon (static 0x440).
 std::wstring MessageBoxText(HWND box);
 HICON MessageBoxIcon(HWND box);
-// Compares a message box icon with a system icon (IDI_INFORMATION, ...).
+// Compares a message box icon with a system icon (IDI_INFORMATION, ...): by
+// handle, else, for another process's box, by its look on the screen. Pass
+// the icon as MAKEINTRESOURCEW(32516) and so on: the IDI_ names are narrow
+// in ANSI builds.
 bool MessageBoxHasIcon(HWND box, LPCWSTR system_icon);
 
 // Large icon set with WM_SETICON, as the window holds it.
