@@ -22,7 +22,7 @@ bool AppendTextCut(char* dst, size_t size, const char* src, size_t length);
 // memory that the call never passed.
 bool IsSingleStringFormat(const char* format);
 
-// Writes format with its "%s" replaced by arg and each "%%" by "%". False,
-// with dst untouched, when format is not a single-string format or the
-// result does not fit.
+// Writes format with its "%s" replaced by arg and each "%%" by "%"; dst
+// must not overlap either. False, with dst untouched, when format is not a
+// single-string format or the result does not fit.
 bool FormatSingleString(char* dst, size_t size, const char* format, const char* arg);
