@@ -51,5 +51,6 @@ fi
 
 "$WINE" "$run" "$@"
 rc=$?
+echo "wine-test.sh: $(basename "$run") ended with exit code $rc" >&2
 "$WINESERVER" -k 2>/dev/null
 exit $rc
