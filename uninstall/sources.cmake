@@ -8,4 +8,7 @@ set(UNINSTALL_UNIT_TESTS
   tests/unit/uninstall_text_test.cpp
   tests/unit/uninstall_list_test.cpp)
 set(UNINSTALL_WIN_TESTS)
-set(UNINSTALL_E2E_TESTS)
+set(UNINSTALL_E2E_TESTS
+  tests/e2e/uninstall_support.cpp
+  tests/e2e/uninstall_run_test.cpp
+  tests/e2e/uninstall_names_test.cpp)

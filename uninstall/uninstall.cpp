@@ -7,6 +7,7 @@
 #include "app/state.h"
 #include "common/os_version.h"
 #include "common/path.h"
+#include "common/text.h"
 #include "lang/lang_library.h"
 #include "lang/messages.h"
 #include "res/resource.h"
@@ -91,17 +92,17 @@ void DeleteExtraFile(const char* name) {
 void ShowListError() {
   char text[200];
   const char* format = GetMsgText(MSG_CANNOT_OPEN_LIST);
-  // A translated text that is not a format with exactly one %s is shown as it stands.
-  const char* shown = FormatWithOneString(text, sizeof(text), format, kListName) ? text : format;
+  char own_format[256];
+  if (!IsSingleStringFormat(format)) {
+    // A translation with any other "%" sequence is not used as a format;
+    // the program's own text is.
+    own_format[0] = '\0';
+    LoadStringA(hOwnModule, MSG_CANNOT_OPEN_LIST, own_format, sizeof(own_format));
+    format = own_format;
+  }
+  // Should even that not fit or not be a format, the text is shown as it stands.
+  const char* shown = FormatSingleString(text, sizeof(text), format, kListName) ? text : format;
   MessageBoxA(nullptr, shown, GetMsgText(MSG_UNINSTALL_CAPTION), MB_ICONERROR | MB_SETFOREGROUND);
-}
-
-// Copies text into out of size bytes; false when it does not fit.
-bool CopyText(char* out, size_t size, const char* text) {
-  size_t length = std::strlen(text);
-  if (length >= size) return false;
-  std::memcpy(out, text, length + 1);
-  return true;
 }
 
 // ANSI text in the OEM code page; false when a character has no exact OEM

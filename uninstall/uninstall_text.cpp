@@ -176,25 +176,3 @@ bool FormatCommandLine(char* text, size_t size, const char* comspec, const char*
   out.Append("\"");
   return out.Fits();
 }
-
-bool FormatWithOneString(char* text, size_t size, const char* format, const char* argument) {
-  TextWriter out(text, size);
-  int arguments_used = 0;
-  const char* run = format;
-  for (const char* p = format; *p; ++p) {
-    if (*p != '%') continue;
-    out.Append(run, static_cast<size_t>(p - run));
-    if (p[1] == '%') {
-      out.Append("%", 1);
-    } else if (p[1] == 's' && arguments_used == 0) {
-      out.Append(argument);
-      ++arguments_used;
-    } else {
-      return false;
-    }
-    ++p;
-    run = p + 1;
-  }
-  out.Append(run);
-  return arguments_used == 1 && out.Fits();
-}

@@ -44,8 +44,3 @@ bool FormatClosingBlock(char* text, size_t size, const char* program, const char
 
 // <comspec> /c "<batch>"
 bool FormatCommandLine(char* text, size_t size, const char* comspec, const char* batch);
-
-// format with its one "%s" replaced by argument and each "%%" by "%". False
-// when format holds anything else after a "%" or not exactly one "%s", so a
-// translated text is never used as a format it was not checked to be.
-bool FormatWithOneString(char* text, size_t size, const char* format, const char* argument);

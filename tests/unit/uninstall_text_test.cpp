@@ -372,46 +372,4 @@ TEST(UninstallCommandLine, LongComspecIsRefusedNotCut) {
   EXPECT_FALSE(FormatCommandLine(text, sizeof(text), comspec.c_str(), "C:\\T\\Uninstall_Kex.Bat"));
 }
 
-// --- FormatWithOneString ---------------------------------------------------
-
-struct FormatCase {
-  const char* format;
-  bool ok;
-  const char* expected;
-};
-
-TEST(UninstallFormatWithOneString, OnlyExactlyOneStringConversion) {
-  const FormatCase cases[] = {
-      {"\xCE\xDE\xB7\xA8\xB4\xF2\xBF\xAA\xC1\xD0\xB1\xED\xCE\xC4\xBC\xFE %s", true,
-       "\xCE\xDE\xB7\xA8\xB4\xF2\xBF\xAA\xC1\xD0\xB1\xED\xCE\xC4\xBC\xFE Uninstall.lst"},
-      {"Cannot open %s.", true, "Cannot open Uninstall.lst."},
-      {"%s", true, "Uninstall.lst"},
-      {"100%% sure: %s", true, "100% sure: Uninstall.lst"},
-      {"%%s %s", true, "%s Uninstall.lst"},
-      {"no conversion", false, ""},
-      {"%s and %s", false, ""},
-      {"%d", false, ""},
-      {"%n %s", false, ""},
-      {"%ls", false, ""},
-      {"%-20s", false, ""},
-      {"trailing %", false, ""},
-      {"", false, ""},
-  };
-  for (const FormatCase& c : cases) {
-    char text[200];
-    EXPECT_EQ(FormatWithOneString(text, sizeof(text), c.format, "Uninstall.lst"), c.ok)
-        << "format: " << c.format;
-    if (c.ok) {
-      EXPECT_STREQ(text, c.expected) << "format: " << c.format;
-    }
-  }
-}
-
-TEST(UninstallFormatWithOneString, ExactFitAndOneByteTooLong) {
-  char text[16];
-  EXPECT_TRUE(FormatWithOneString(text, 16, "open %s", "Uninstall"));  // 14 characters
-  EXPECT_FALSE(FormatWithOneString(text, 14, "open %s", "Uninstall"));
-  EXPECT_TRUE(FormatWithOneString(text, 15, "open %s", "Uninstall"));
-}
-
 }  // namespace

@@ -1,0 +1,371 @@
+// The real uninstall.exe in a temporary installation: the deletion passes
+// over "Uninstall.lst", the confirmation and the error box, and the batch file
+// that removes the program file and its folder after the program has ended.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "tests/e2e/uninstall_support.h"
+#include "tests/support/process_driver.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wine_env.h"
+
+namespace {
+
+using uninstall_e2e::BatchFile;
+using uninstall_e2e::ProgramSummary;
+using uninstall_e2e::Tree;
+using uninstall_e2e::Installation;
+using uninstall_e2e::ProgramString;
+using uninstall_e2e::RunProgram;
+using uninstall_e2e::TempPath;
+using uninstall_e2e::WaitForBatchFileGone;
+using uninstall_e2e::WaitForMessageBoxWithCaption;
+using uninstall_e2e::WaitForSelfRemoval;
+
+// The system icons of the three message boxes (IDI_QUESTION, IDI_HAND,
+// IDI_ASTERISK in their wide form).
+const LPCWSTR kQuestionIcon = MAKEINTRESOURCEW(32514);
+const LPCWSTR kErrorIcon = MAKEINTRESOURCEW(32513);
+const LPCWSTR kInformationIcon = MAKEINTRESOURCEW(32516);
+
+bool SetReadOnly(const std::string& path) {
+  return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// The batch text for an installation whose paths the command interpreter
+// reads unchanged (ANSI and OEM code page alike, no "%").
+std::string ExpectedBatchText(const Installation& installation) {
+  return uninstall_e2e::ExpectedBatchText(installation.Program(), installation.Folder(), BatchFile());
+}
+
+// A product settings value that the registry clean-up removes; while it is
+// there, the clean-up has not run. Removed again at the end.
+class SettingsMarker {
+ public:
+  SettingsMarker() {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Zobrix", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, &disposition) != ERROR_SUCCESS)
+      return;
+    created_key_ = disposition == REG_CREATED_NEW_KEY;
+    written_ = RegSetValueExA(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2) == ERROR_SUCCESS;
+    RegCloseKey(key);
+  }
+  ~SettingsMarker() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Zobrix", 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+      RegDeleteValueA(key, kValue);
+      RegCloseKey(key);
+    }
+    if (created_key_) RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Zobrix");
+  }
+  bool Written() const { return written_; }
+  bool Present() const {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Zobrix", 0, KEY_READ, &key) != ERROR_SUCCESS)
+      return false;
+    bool present = RegQueryValueExA(key, kValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return present;
+  }
+
+ private:
+  static constexpr const char* kValue = "UninstallTestMarker";
+  bool created_key_ = false;
+  bool written_ = false;
+};
+
+// An installation whose list names every file and folder in it: folders
+// before their contents, blank lines, trailing blanks and tabs, CR LF and LF
+// endings, entries that do not exist, a last line without a line end.
+void FillCompleteInstallation(Installation* installation) {
+  ASSERT_TRUE(installation->Ready());
+  ASSERT_TRUE(installation->AddFile("Zobrix.exe"));
+  ASSERT_TRUE(installation->AddFile("readme.txt"));
+  ASSERT_TRUE(installation->AddFile("sub\\a.dll"));
+  ASSERT_TRUE(installation->AddFile("sub\\deep\\b.dat"));
+  ASSERT_TRUE(installation->AddFile("sub\\deep\\deeper\\c.dat"));
+  ASSERT_TRUE(installation->AddFile("docs\\help.txt"));
+  ASSERT_TRUE(installation->AddFile("zobrix.gid"));
+  ASSERT_TRUE(installation->AddFile("zobrix.fts"));
+  ASSERT_TRUE(SetReadOnly(*installation / "Zobrix.exe"));
+  ASSERT_TRUE(SetReadOnly(*installation / "sub\\deep\\b.dat"));
+  ASSERT_TRUE(installation->WriteList(
+      "sub\r\n"
+      "sub\\deep\r\n"
+      "sub\\deep\\deeper\n"
+      "\r\n"
+      "readme.txt  \t\r\n"
+      "Zobrix.exe\n"
+      "   \t \r\n"
+      "\n"
+      "sub\\a.dll\r\n"
+      "sub\\deep\\b.dat\t\n"
+      "sub\\deep\\deeper\\c.dat\r\n"
+      "missing.txt\r\n"
+      "gone\\missing.dat\n"
+      "docs\r\n"
+      "docs\\help.txt"));
+}
+
+// Runs the program on a complete installation, answering the confirmation
+// with Yes unless silent; checks the state right after it ended and the
+// batch file it left.
+void RunCompleteUninstall(const Installation& installation, bool silent) {
+  testenv::ProgramRun run;
+  ASSERT_TRUE(run.Start(installation.Program(), silent ? "/s" : "", TempPath()));
+  if (!silent) {
+    HWND box = testenv::WaitForWindow(run.ProcessId(), 20000, L"#32770");
+    ASSERT_NE(box, nullptr) << "no confirmation box";
+    EXPECT_EQ(testenv::WindowText(box), ProgramString(MSG_UNINSTALL_CAPTION));
+    EXPECT_EQ(testenv::MessageBoxText(box), ProgramString(MSG_CONFIRM_UNINSTALL));
+    EXPECT_TRUE(testenv::MessageBoxHasIcon(box, kQuestionIcon));
+    ASSERT_TRUE(testenv::PressButton(box, IDYES));
+  }
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(30000, &code)) << "the program did not end";
+  EXPECT_EQ(code, 0u);
+  // The batch file first runs a copy of the program with /wait (2 s): it is
+  // complete now and still there.
+  std::string batch;
+  EXPECT_TRUE(testenv::ReadFileBytes(BatchFile(), &batch));
+  EXPECT_EQ(batch, ExpectedBatchText(installation));
+  // Everything but the program file is gone already.
+  EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"uninstall.exe = " + ProgramSummary()}));
+  EXPECT_TRUE(WaitForSelfRemoval(installation)) << "program file, folder or batch file still there";
+}
+
+class UninstallRun : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(testenv::UninstallExePath().empty()) << "UNINSTALL_EXE is not set";
+    // A batch file left by an earlier failed test would be taken for this one's.
+    DeleteFileA(BatchFile().c_str());
+  }
+};
+
+TEST_F(UninstallRun, SilentRunDeletesTheListThenTheBatchRemovesProgramAndFolder) {
+  Installation installation;
+  FillCompleteInstallation(&installation);
+  RunCompleteUninstall(installation, true);
+}
+
+TEST_F(UninstallRun, ConfirmedRunDeletesTheListThenTheBatchRemovesProgramAndFolder) {
+  Installation installation;
+  FillCompleteInstallation(&installation);
+  RunCompleteUninstall(installation, false);
+}
+
+TEST_F(UninstallRun, UnlistedFilesStayAndKeepTheirFolders) {
+  Installation installation;
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(installation.AddFile("listed.txt"));
+  ASSERT_TRUE(installation.AddFile("mine.txt", "user data"));
+  ASSERT_TRUE(installation.AddFile("sub\\listed.dll"));
+  ASSERT_TRUE(installation.AddFile("sub\\notes.txt", "user notes"));
+  ASSERT_TRUE(installation.AddFile("zobrix.gid"));
+  ASSERT_TRUE(installation.WriteList("sub\r\nlisted.txt\r\nsub\\listed.dll\r\n"));
+  DWORD code = 1;
+  ASSERT_TRUE(RunProgram(installation, "/s", &code));
+  EXPECT_EQ(code, 0u);
+  ASSERT_TRUE(WaitForBatchFileGone());
+  // The batch removed the program file; its "rd" of the folder failed.
+  EXPECT_EQ(Tree(installation.Folder()),
+            (std::vector<std::string>{"mine.txt = user data", "sub\\", "sub\\notes.txt = user notes"}));
+}
+
+TEST_F(UninstallRun, EmptyListStillRemovesProgramAndFolder) {
+  Installation installation;
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(installation.WriteList(""));
+  DWORD code = 1;
+  ASSERT_TRUE(RunProgram(installation, "/s", &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(WaitForSelfRemoval(installation));
+}
+
+// --- Stopping before anything changes --------------------------------------
+
+// An installation with a list and the two extra files, which a run that goes
+// ahead deletes first.
+void FillSmallInstallation(Installation* installation) {
+  ASSERT_TRUE(installation->Ready());
+  ASSERT_TRUE(installation->AddFile("a.txt"));
+  ASSERT_TRUE(installation->AddFile("sub\\b.txt"));
+  ASSERT_TRUE(installation->AddFile("zobrix.gid"));
+  ASSERT_TRUE(installation->AddFile("zobrix.fts"));
+  ASSERT_TRUE(installation->WriteList("a.txt\r\nsub\\b.txt\r\nsub\r\n"));
+}
+
+struct DeclineCase {
+  const char* name;
+  // Ends the confirmation box without Yes.
+  void (*answer)(HWND box);
+};
+
+TEST_F(UninstallRun, ConfirmationNotAnsweredYesChangesNothing) {
+  const DeclineCase cases[] = {
+      {"No", [](HWND box) { testenv::PressButton(box, IDNO); }},
+      // A Yes/No box ignores Escape and its close button on Windows; the
+      // program must not take the box's end for a Yes either way.
+      {"closed",
+       [](HWND box) {
+         PostMessageW(box, WM_CLOSE, 0, 0);
+         testenv::PressKey(box, VK_ESCAPE);
+         if (!testenv::WaitForWindowGone(box, 1000)) testenv::PressButton(box, IDNO);
+       }},
+  };
+  for (const DeclineCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Installation installation;
+    FillSmallInstallation(&installation);
+    SettingsMarker marker;
+    ASSERT_TRUE(marker.Written());
+    std::vector<std::string> before = Tree(installation.Folder());
+    testenv::ProgramRun run;
+    ASSERT_TRUE(run.Start(installation.Program(), "", TempPath()));
+    HWND box = testenv::WaitForWindow(run.ProcessId(), 20000, L"#32770");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(testenv::MessageBoxText(box), ProgramString(MSG_CONFIRM_UNINSTALL));
+    c.answer(box);
+    DWORD code = 1;
+    ASSERT_TRUE(run.Wait(20000, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(Tree(installation.Folder()), before);
+    EXPECT_TRUE(marker.Present()) << "the registry clean-up ran";
+    EXPECT_FALSE(testenv::PathExists(BatchFile()));
+  }
+}
+
+TEST_F(UninstallRun, MissingListShowsTheErrorAndChangesNothing) {
+  for (bool silent : {true, false}) {
+    SCOPED_TRACE(silent ? "/s" : "confirmed");
+    Installation installation;
+    FillSmallInstallation(&installation);
+    ASSERT_TRUE(DeleteFileA((installation / "Uninstall.lst").c_str()));
+    SettingsMarker marker;
+    ASSERT_TRUE(marker.Written());
+    std::vector<std::string> before = Tree(installation.Folder());
+    testenv::ProgramRun run;
+    ASSERT_TRUE(run.Start(installation.Program(), silent ? "/s" : "", TempPath()));
+    if (!silent) {
+      HWND confirmation = testenv::WaitForWindow(run.ProcessId(), 20000, L"#32770");
+      ASSERT_NE(confirmation, nullptr);
+      ASSERT_EQ(testenv::MessageBoxText(confirmation), ProgramString(MSG_CONFIRM_UNINSTALL));
+      testenv::PressButton(confirmation, IDYES);
+      ASSERT_TRUE(testenv::WaitForWindowGone(confirmation, 10000));
+    }
+    HWND box = testenv::WaitForWindow(run.ProcessId(), 20000, L"#32770");
+    ASSERT_NE(box, nullptr) << "no error box";
+    std::wstring format = ProgramString(MSG_CANNOT_OPEN_LIST);
+    std::wstring expected = format;
+    size_t at = expected.find(L"%s");
+    ASSERT_NE(at, std::wstring::npos) << "message 5108 holds no %s";
+    expected.replace(at, 2, L"Uninstall.lst");
+    EXPECT_EQ(testenv::WindowText(box), ProgramString(MSG_UNINSTALL_CAPTION));
+    EXPECT_EQ(testenv::MessageBoxText(box), expected);
+    EXPECT_TRUE(testenv::MessageBoxHasIcon(box, kErrorIcon));
+    testenv::PressButton(box, IDOK);
+    DWORD code = 1;
+    ASSERT_TRUE(run.Wait(20000, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(Tree(installation.Folder()), before);
+    EXPECT_TRUE(marker.Present()) << "the registry was cleaned up without a list";
+    EXPECT_FALSE(testenv::PathExists(BatchFile()));
+  }
+}
+
+// --- The program file cannot be deleted ------------------------------------
+
+TEST_F(UninstallRun, ProgramFileHeldOpenLeadsToTheWarningAndHarmsNothingElse) {
+  Installation installation;
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(installation.AddFile("a.txt"));
+  ASSERT_TRUE(installation.AddFile("mine.txt", "user data"));
+  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  // Another process's handle without delete sharing: every "del" of the
+  // batch file fails while it is open.
+  HANDLE held = CreateFileA(installation.Program().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  DWORD code = 1;
+  bool ended = RunProgram(installation, "/s", &code);
+  HWND notice = nullptr;
+  if (ended) notice = WaitForMessageBoxWithCaption(ProgramString(MSG_UNINSTALL_CAPTION), 60000);
+  std::wstring notice_text = notice ? testenv::MessageBoxText(notice) : L"";
+  bool information_icon = notice && testenv::MessageBoxHasIcon(notice, kInformationIcon);
+  std::vector<std::string> tree_during_notice = Tree(installation.Folder());
+  if (notice) testenv::PressButton(notice, IDOK);
+  bool batch_gone = WaitForBatchFileGone();
+  if (!batch_gone) {
+    // A notice that came late holds the batch file: close it, so that the
+    // next test starts without it.
+    HWND late = WaitForMessageBoxWithCaption(ProgramString(MSG_UNINSTALL_CAPTION), 1000);
+    if (late) testenv::PressButton(late, IDOK);
+    WaitForBatchFileGone(20000);
+  }
+  CloseHandle(held);
+
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(code, 0u);
+  ASSERT_NE(notice, nullptr) << "no notice from the /warning run";
+  std::wstring line_two = ProgramString(MSG_DELETE_BY_HAND);
+  size_t at = line_two.find(L"%s");
+  ASSERT_NE(at, std::wstring::npos);
+  line_two.replace(at, 2, testenv::AnsiToWide(installation.Program()));
+  EXPECT_EQ(notice_text, ProgramString(MSG_UNINSTALL_DONE) + L"\n" + line_two);
+  EXPECT_TRUE(information_icon);
+  EXPECT_TRUE(batch_gone);
+  EXPECT_EQ(tree_during_notice,
+            (std::vector<std::string>{"mine.txt = user data", "uninstall.exe = " + ProgramSummary()}));
+}
+
+// --- Entries that reach outside the installation folder --------------------
+
+TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
+  Installation installation;
+  ASSERT_TRUE(installation.Ready());
+  testenv::TempFolder outside("outside");
+  ASSERT_FALSE(outside.Path().empty());
+  std::string sibling_name = "sibling_" + std::to_string(GetCurrentProcessId()) + ".txt";
+  std::string sibling = TempPath() + sibling_name;
+  ASSERT_TRUE(testenv::WriteFileBytes(sibling, "sibling"));
+  ASSERT_TRUE(testenv::WriteFileBytes(outside / "absolute.txt", "absolute"));
+  // Where the folder and an entry with a leading separator would meet if
+  // the separators ran together.
+  ASSERT_TRUE(installation.AddFile("x", "x"));
+  ASSERT_TRUE(installation.AddFile("server\\share\\x", "unc"));
+  ASSERT_TRUE(installation.AddFile("inside.txt"));
+  std::string parent_drive_root = TempPath().substr(0, 3);
+  ASSERT_TRUE(installation.WriteList(
+      "..\\" + sibling_name + "\r\n" +
+      "sub\\..\\..\\" + sibling_name + "\r\n" +
+      "../" + sibling_name + "\r\n" +
+      outside.Path() + "\\absolute.txt\r\n" +
+      "C:\\Windows\\x\r\n" +
+      "\\x\r\n" +
+      "/x\r\n" +
+      "\\\\server\\share\\x\r\n" +
+      parent_drive_root.substr(0, 2) + "..\\" + sibling_name + "\r\n" +
+      ".\r\n" +
+      "inside.txt\r\n"));
+  DWORD code = 1;
+  ASSERT_TRUE(RunProgram(installation, "/s", &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(WaitForBatchFileGone());
+  std::string bytes;
+  EXPECT_TRUE(testenv::ReadFileBytes(sibling, &bytes));
+  EXPECT_EQ(bytes, "sibling");
+  EXPECT_TRUE(testenv::ReadFileBytes(outside / "absolute.txt", &bytes));
+  EXPECT_EQ(bytes, "absolute");
+  EXPECT_EQ(Tree(installation.Folder()),
+            (std::vector<std::string>{"server\\", "server\\share\\", "server\\share\\x = unc", "x = x"}));
+  DeleteFileA(sibling.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+#include "tests/e2e/uninstall_support.h"
+
+#include <tlhelp32.h>
+
+#include <set>
+#include <vector>
+
+#include "tests/support/process_driver.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wine_env.h"
+
+namespace uninstall_e2e {
+
+std::string TempPath() {
+  char buffer[MAX_PATH];
+  DWORD length = GetTempPathA(sizeof(buffer), buffer);
+  if (length == 0 || length >= sizeof(buffer)) return "C:\\";
+  return std::string(buffer, length);
+}
+
+std::string BatchFile() { return TempPath() + "Uninstall_Kex.Bat"; }
+
+Installation::Installation(const std::wstring& name_hint) {
+  static unsigned counter = 0;
+  std::wstring base = testenv::AnsiToWide(TempPath());
+  for (int attempt = 0; attempt < 100 && folder_.empty(); ++attempt) {
+    std::wstring name = base + name_hint + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                        std::to_wstring(++counter);
+    if (!CreateDirectoryW(name.c_str(), nullptr)) continue;
+    std::string ansi = testenv::WideToAnsi(name);
+    if (testenv::AnsiToWide(ansi) != name) {
+      // The name is not in this process's ANSI code page: the program could
+      // not reach it through the A functions either.
+      RemoveDirectoryW(name.c_str());
+      return;
+    }
+    folder_ = ansi;
+  }
+  if (folder_.empty()) return;
+  ready_ = CopyFileA(testenv::UninstallExePath().c_str(), Program().c_str(), FALSE) != 0;
+}
+
+Installation::~Installation() {
+  if (!folder_.empty()) testenv::RemoveTree(folder_);
+}
+
+bool Installation::AddFile(const std::string& relative, const std::string& bytes) {
+  return testenv::WriteFileBytes(*this / relative, bytes);
+}
+
+bool Installation::AddFolder(const std::string& relative) {
+  return testenv::MakeFolders(*this / relative);
+}
+
+bool RunProgram(const Installation& installation, const std::string& arguments, DWORD* code,
+                DWORD timeout_ms) {
+  testenv::ProgramRun run;
+  if (!run.Start(installation.Program(), arguments, TempPath())) return false;
+  return run.Wait(timeout_ms, code);
+}
+
+namespace {
+
+// Wine's "start" takes its first quoted argument for a window title, as the
+// NT family's does, so the 9x batch line start /wait "<program>" /wait opens
+// an interactive cmd.exe in a new console and waits for it; the 9x family's
+// START runs the quoted program instead. Ending that console lets the batch
+// file go on, as it does on the 9x family once the waiting copy has ended.
+void EndConsolesOpenedByStart() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  std::vector<PROCESSENTRY32W> processes;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    processes.push_back(entry);
+  CloseHandle(snapshot);
+  std::set<DWORD> starts;
+  for (const PROCESSENTRY32W& process : processes)
+    if (lstrcmpiW(process.szExeFile, L"start.exe") == 0) starts.insert(process.th32ProcessID);
+  for (const PROCESSENTRY32W& process : processes) {
+    if (!starts.count(process.th32ParentProcessID) || lstrcmpiW(process.szExeFile, L"cmd.exe") != 0)
+      continue;
+    HANDLE handle = OpenProcess(PROCESS_TERMINATE, FALSE, process.th32ProcessID);
+    if (handle) {
+      TerminateProcess(handle, 0);
+      CloseHandle(handle);
+    }
+  }
+}
+
+template <typename Done>
+bool Poll(DWORD timeout_ms, Done done) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (testenv::IsWin9xFamily()) EndConsolesOpenedByStart();
+    if (done()) return true;
+    if (GetTickCount() - start > timeout_ms) return false;
+    Sleep(100);
+  }
+}
+
+}  // namespace
+
+bool WaitForSelfRemoval(const Installation& installation, DWORD timeout_ms) {
+  std::string program = installation.Program();
+  std::string folder = installation.Folder();
+  std::string batch = BatchFile();
+  return Poll(timeout_ms, [&] {
+    return !testenv::PathExists(program) && !testenv::PathExists(folder) &&
+           !testenv::PathExists(batch);
+  });
+}
+
+bool WaitForBatchFileGone(DWORD timeout_ms) {
+  std::string batch = BatchFile();
+  return Poll(timeout_ms, [&] { return !testenv::PathExists(batch); });
+}
+
+std::wstring ProgramString(UINT id) {
+  HMODULE module =
+      LoadLibraryExA(testenv::UninstallExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return std::wstring();
+  char buffer[512] = "";
+  LoadStringA(module, id, buffer, sizeof(buffer));
+  FreeLibrary(module);
+  return testenv::AnsiToWide(buffer);
+}
+
+namespace {
+
+// Short contents as they are, long ones (the program) by size.
+std::string FileSummary(const std::string& bytes) {
+  if (bytes.size() <= 64) return bytes;
+  return std::to_string(bytes.size()) + " bytes";
+}
+
+void CollectTree(const std::string& root, const std::string& relative, std::vector<std::string>* out) {
+  std::string folder = relative.empty() ? root : root + "\\" + relative;
+  for (const std::string& name : testenv::ListFolder(folder)) {
+    std::string path = relative.empty() ? name : relative + "\\" + name;
+    if (testenv::IsFolder(root + "\\" + path)) {
+      out->push_back(path + "\\");
+      CollectTree(root, path, out);
+    } else {
+      std::string bytes;
+      testenv::ReadFileBytes(root + "\\" + path, &bytes);
+      out->push_back(path + " = " + FileSummary(bytes));
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> Tree(const std::string& root) {
+  std::vector<std::string> tree;
+  CollectTree(root, "", &tree);
+  return tree;
+}
+
+std::string ProgramSummary() {
+  std::string bytes;
+  testenv::ReadFileBytes(testenv::UninstallExePath(), &bytes);
+  return FileSummary(bytes);
+}
+
+std::string ExpectedBatchText(const std::string& program, const std::string& folder,
+                              const std::string& batch) {
+  std::string text = testenv::IsWin9xFamily() ? "start /wait " : "";
+  text += "\"" + program + "\" /wait\r\n";
+  for (int i = 0; i < 5; ++i)
+    text += "del \"" + program + "\"\r\nrd \"" + folder + "\"\r\nif not exist \"" + program +
+            "\" goto done\r\n";
+  return text + ":done\r\nif exist \"" + program + "\" \"" + program + "\" /warning\r\ndel \"" + batch +
+         "\"";
+}
+
+namespace {
+
+struct CaptionSearch {
+  const std::wstring* caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchMessageBox(HWND window, LPARAM param) {
+  CaptionSearch* search = reinterpret_cast<CaptionSearch*>(param);
+  if (IsWindowVisible(window) && testenv::ClassName(window) == L"#32770" &&
+      testenv::WindowText(window) == *search->caption) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND WaitForMessageBoxWithCaption(const std::wstring& caption, DWORD timeout_ms) {
+  HWND found = nullptr;
+  Poll(timeout_ms, [&] {
+    CaptionSearch search = {&caption, nullptr};
+    EnumWindows(MatchMessageBox, reinterpret_cast<LPARAM>(&search));
+    found = search.found;
+    return found != nullptr;
+  });
+  return found;
+}
+
+}  // namespace uninstall_e2e

@@ -1,0 +1,77 @@
+#pragma once
+// Shared by the uninstall end-to-end tests: an installation folder with a
+// copy of the program under test, runs of it, and the wait for the batch
+// file that removes the program and its folder after the program has ended.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace uninstall_e2e {
+
+// Temporary folder of this process (ends in a backslash); the program under
+// test inherits the environment and so writes its batch file here too.
+std::string TempPath();
+// The batch file that the program writes: "Uninstall_Kex.Bat" in TempPath().
+std::string BatchFile();
+
+// A folder below the temporary folder, created through CreateDirectoryW so
+// that its name may hold characters of the ANSI code page that are not ASCII,
+// holding a copy of the program under test as "uninstall.exe". Removed with
+// everything in it at the end unless the program removed it.
+class Installation {
+ public:
+  explicit Installation(const std::wstring& name_hint = L"inst");
+  ~Installation();
+  Installation(const Installation&) = delete;
+  Installation& operator=(const Installation&) = delete;
+
+  bool Ready() const { return ready_; }
+  const std::string& Folder() const { return folder_; }  // ANSI, no trailing backslash
+  std::string Program() const { return folder_ + "\\uninstall.exe"; }
+  std::string operator/(const std::string& relative) const { return folder_ + "\\" + relative; }
+
+  bool AddFile(const std::string& relative, const std::string& bytes = "data");
+  bool AddFolder(const std::string& relative);
+  bool WriteList(const std::string& text) { return AddFile("Uninstall.lst", text); }
+
+ private:
+  std::string folder_;
+  bool ready_ = false;
+};
+
+// Runs the copied program with arguments, current folder TempPath(); true
+// when it ended within timeout_ms, with its exit code in *code.
+bool RunProgram(const Installation& installation, const std::string& arguments, DWORD* code,
+                DWORD timeout_ms = 30000);
+
+// Waits until the program file, the installation folder and the batch file
+// are all gone (the batch file has run and deleted itself). On the 9x family
+// under Wine, ends the interactive command interpreter that Wine's "start"
+// opens for the batch file's first line (see the .cpp). False after
+// timeout_ms.
+bool WaitForSelfRemoval(const Installation& installation, DWORD timeout_ms = 60000);
+// Waits until the batch file is gone, handling the 9x family as above.
+bool WaitForBatchFileGone(DWORD timeout_ms = 60000);
+
+// A string of the program under test, in the ANSI code page of this process
+// (as the program shows it), converted to wide characters.
+std::wstring ProgramString(UINT id);
+
+// Every file and folder below root as relative paths, folders ending in a
+// backslash and files followed by " = " and their contents (or their size,
+// when longer than 64 bytes); sorted by name.
+std::vector<std::string> Tree(const std::string& root);
+// The program under test as Tree() shows it.
+std::string ProgramSummary();
+
+// The batch text that the program writes, from the three paths exactly as
+// they are to appear in it; the first line as on the family of this process.
+std::string ExpectedBatchText(const std::string& program, const std::string& folder,
+                              const std::string& batch);
+
+// A visible message box (class "#32770") of any process with this caption;
+// null after timeout_ms. Handles the 9x family as WaitForSelfRemoval does.
+HWND WaitForMessageBoxWithCaption(const std::wstring& caption, DWORD timeout_ms);
+
+}  // namespace uninstall_e2e
