@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# The uninstaller on a large installation, under wine64:
+# - a generated installation of 10,000 entries (folders five levels deep,
+#   files in the deepest ones), listed folders first, parents before their
+#   children: the order that needs the most passes;
+# - `uninstall.exe /s` from start to exit, against `cmd /c rd /s /q` of an
+#   identical tree under the same Wine, as a ratio of medians;
+# - the time until the batch file has removed the program and its folder;
+# - the number of deletion passes, counted in a separate run with Wine's
+#   relay trace: an extra listed folder that holds an unlisted file is looked
+#   at once in every pass and never removed, so it changes nothing else.
+# Needs build/win64/uninstall.exe (BENCH_UNINSTALL_EXE names another).
+# BENCH_UNINSTALL_RUNS sets the number of timed runs of each (default 5);
+# BENCH_UNINSTALL_PREFIX the Wine prefix (default build/bench/uninstall).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/wine-env.sh"
+program=${BENCH_UNINSTALL_EXE:-$root/build/win64/uninstall.exe}
+runs=${BENCH_UNINSTALL_RUNS:-5}
+[ -f "$program" ] || { echo "bench-uninstall: $program is missing (build the win64 preset first)" >&2; exit 1; }
+
+wine_env_init 64
+ensure_display || { echo "bench-uninstall: no X display" >&2; exit 1; }
+prefix=${BENCH_UNINSTALL_PREFIX:-$root/build/bench/uninstall}
+make_prefix 64 "$prefix"
+export WINEPREFIX=$prefix WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
+bench=$prefix/drive_c/bench
+rm -rf "$bench"
+mkdir -p "$bench"
+trap '"$WINESERVER" -k 2>/dev/null || true; rm -rf "$bench"' EXIT
+
+# --- the tree: 4 x 3 x 3 x 2 x 2 folders on five levels, the files spread
+# over the 144 deepest ones, 10,000 entries in all.
+entries=10000
+tree=$bench/tree
+folders=()
+level=("")
+for fanout in 4 3 3 2 2; do
+  next=()
+  for parent in "${level[@]}"; do
+    for ((i = 0; i < fanout; i++)); do next+=("${parent:+$parent/}f$i"); done
+  done
+  folders+=("${next[@]}")
+  level=("${next[@]}")
+done
+leaves=("${level[@]}")
+file_count=$((entries - ${#folders[@]}))
+list=$bench/list.txt
+: > "$list"
+for folder in "${folders[@]}"; do
+  mkdir -p "$tree/$folder"
+  printf '%s\r\n' "${folder//\//\\}" >> "$list"
+done
+files=()
+for ((n = 0; n < file_count; n++)); do
+  files+=("${leaves[n % ${#leaves[@]}]}/file$n.dat")
+done
+(cd "$tree" && printf '%s\0' "${files[@]}" | xargs -0 touch)
+for file in "${files[@]}"; do printf '%s\r\n' "${file//\//\\}"; done >> "$list"
+
+echo "uninstaller on a generated installation under wine64, $runs runs each:"
+echo "  $entries list entries: ${#folders[@]} folders on 5 levels, $file_count files; folders listed first, parents before children"
+
+# A copy of the tree as an installation: the program and its list beside it.
+make_installation() {
+  cp -a "$tree" "$1"
+  cp "$program" "$1/uninstall.exe"
+  cp "$list" "$1/Uninstall.lst"
+}
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+"$WINESERVER" -p 2>/dev/null || true
+"$WINE" cmd /c exit >/dev/null 2>&1   # start the prefix's services before timing
+
+uninstall_times=() removal_times=() rd_times=()
+for ((run = 0; run <= runs; run++)); do
+  make_installation "$bench/inst$run"
+  cp -a "$tree" "$bench/rd$run"
+  sync
+  start=$(now_ms)
+  "$WINE" "C:\\bench\\inst$run\\uninstall.exe" /s >/dev/null 2>&1
+  ended=$(now_ms)
+  while [ -e "$bench/inst$run" ] && [ $(( $(now_ms) - start )) -lt 120000 ]; do sleep 0.05; done
+  removed=$(now_ms)
+  [ -e "$bench/inst$run" ] && { echo "bench-uninstall: the installation was not removed" >&2; exit 1; }
+  start_rd=$(now_ms)
+  "$WINE" cmd /c rd /s /q "C:\\bench\\rd$run" >/dev/null 2>&1
+  ended_rd=$(now_ms)
+  [ -e "$bench/rd$run" ] && { echo "bench-uninstall: rd /s /q left the tree" >&2; exit 1; }
+  [ $run -eq 0 ] && continue   # warm-up
+  uninstall_times+=($((ended - start)))
+  removal_times+=($((removed - start)))
+  rd_times+=($((ended_rd - start_rd)))
+done
+median_uninstall=$(printf '%s\n' "${uninstall_times[@]}" | median)
+median_removal=$(printf '%s\n' "${removal_times[@]}" | median)
+median_rd=$(printf '%s\n' "${rd_times[@]}" | median)
+echo "  uninstall.exe /s, start to exit:     median $median_uninstall ms (runs: ${uninstall_times[*]})"
+echo "  cmd /c rd /s /q of the same tree:    median $median_rd ms (runs: ${rd_times[*]})"
+echo "  ratio of medians uninstall/rd:       $(awk -v a="$median_uninstall" -v b="$median_rd" 'BEGIN { printf "%.2f", a / b }')"
+echo "  until the batch file removed the program and folder: median $median_removal ms (includes its 2 s /wait)"
+
+# --- the passes
+make_installation "$bench/count"
+mkdir -p "$bench/count/keep"
+: > "$bench/count/keep/unlisted.txt"
+printf 'keep\r\n' >> "$bench/count/Uninstall.lst"
+"$WINE" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d 'kernel32.GetFileAttributesA' /f >/dev/null 2>&1
+WINEDEBUG=+relay "$WINE" 'C:\bench\count\uninstall.exe' /s 2>"$bench/relay.txt" >/dev/null || true
+"$WINE" reg delete 'HKCU\Software\Wine\Debug' /v RelayInclude /f >/dev/null 2>&1 || true
+passes=$(grep -c 'Call KERNEL32.GetFileAttributesA(.*\\\\count\\\\keep")' "$bench/relay.txt" || true)
+echo "  deletion passes: $passes (files in the first, one folder level in each of the next five, then a pass without success)"
