@@ -36,7 +36,8 @@ class FileList {
     if (file_ == INVALID_HANDLE_VALUE) return false;
     DWORD high = 0;
     DWORD size = GetFileSize(file_, &high);
-    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return false;
+    // 4 GiB or more (or no size at all) is no list; below that, size + 1 fits.
+    if (size == INVALID_FILE_SIZE || high != 0) return false;
     HANDLE heap = GetProcessHeap();
     text_ = static_cast<char*>(HeapAlloc(heap, 0, size + 1));
     if (!text_) return false;
@@ -72,9 +73,9 @@ EntryResult DeleteListedEntry(const char* path, void*) {
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return EntryResult::Missing;
   }
-  // Clearing the attributes is what lets a read-only file go; where there is
-  // nothing to clear the call would change nothing and costs as much as the
-  // deletion, so it is left out.
+  // Clearing the attributes is what lets a read-only file go. Where only bits
+  // that never stand in a deletion's way are set (archive, normal, directory)
+  // the call is left out: under Wine it costs several times the deletion.
   const DWORD clearable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & clearable)) SetFileAttributesA(path, 0);
   // RemoveDirectoryA only removes an empty folder.

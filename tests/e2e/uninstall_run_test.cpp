@@ -16,12 +16,12 @@
 namespace {
 
 using uninstall_e2e::BatchFile;
-using uninstall_e2e::ProgramSummary;
-using uninstall_e2e::Tree;
 using uninstall_e2e::Installation;
 using uninstall_e2e::ProgramString;
+using uninstall_e2e::ProgramSummary;
 using uninstall_e2e::RunProgram;
 using uninstall_e2e::TempPath;
+using uninstall_e2e::Tree;
 using uninstall_e2e::WaitForBatchFileGone;
 using uninstall_e2e::WaitForMessageBoxWithCaption;
 using uninstall_e2e::WaitForSelfRemoval;
@@ -323,6 +323,46 @@ TEST_F(UninstallRun, ProgramFileHeldOpenLeadsToTheWarningAndHarmsNothingElse) {
   EXPECT_TRUE(batch_gone);
   EXPECT_EQ(tree_during_notice,
             (std::vector<std::string>{"mine.txt = user data", "uninstall.exe = " + ProgramSummary()}));
+}
+
+// --- Texts that do not fit: no self-removal, nothing cut short -------------
+
+// The list is processed; the program file and its folder stay, no batch file
+// is left behind, and the program still ends with 0.
+void ExpectNoSelfRemoval(const Installation& installation) {
+  DWORD code = 1;
+  ASSERT_TRUE(RunProgram(installation, "/s", &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_FALSE(testenv::PathExists(BatchFile()));
+  Sleep(500);  // a command interpreter started anyway would be deleting by now
+  EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"uninstall.exe = " + ProgramSummary()}));
+}
+
+TEST_F(UninstallRun, BatchPieceThatDoesNotFitStartsNoSelfRemoval) {
+  // Every "%" is written "%%": the removal block, which names the program
+  // twice and the folder once, outgrows its 1024 bytes.
+  Installation installation(std::wstring(200, L'%'));
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(installation.AddFile("a.txt"));
+  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  ExpectNoSelfRemoval(installation);
+}
+
+TEST_F(UninstallRun, CommandLineThatDoesNotFitStartsNoSelfRemoval) {
+  Installation installation;
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(installation.AddFile("a.txt"));
+  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  char saved[1024] = "";
+  DWORD saved_length = GetEnvironmentVariableA("COMSPEC", saved, sizeof(saved));
+  ASSERT_GT(saved_length, 0u);
+  ASSERT_LT(saved_length, sizeof(saved));
+  // The program inherits it: with " /c" and the batch path the command line
+  // passes 512 bytes.
+  std::string comspec = "C:\\" + std::string(480, 'c') + "\\cmd.exe";
+  ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", comspec.c_str()));
+  ExpectNoSelfRemoval(installation);
+  SetEnvironmentVariableA("COMSPEC", saved);
 }
 
 // --- Entries that reach outside the installation folder --------------------
