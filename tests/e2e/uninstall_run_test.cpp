@@ -374,6 +374,10 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
   ASSERT_FALSE(outside.Path().empty());
   std::string sibling_name = "sibling_" + std::to_string(GetCurrentProcessId()) + ".txt";
   std::string sibling = TempPath() + sibling_name;
+  struct RemoveAtEnd {
+    std::string path;
+    ~RemoveAtEnd() { DeleteFileA(path.c_str()); }
+  } remove_sibling{sibling};
   ASSERT_TRUE(testenv::WriteFileBytes(sibling, "sibling"));
   ASSERT_TRUE(testenv::WriteFileBytes(outside / "absolute.txt", "absolute"));
   // Where the folder and an entry with a leading separator would meet if
@@ -405,7 +409,6 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
   EXPECT_EQ(bytes, "absolute");
   EXPECT_EQ(Tree(installation.Folder()),
             (std::vector<std::string>{"server\\", "server\\share\\", "server\\share\\x = unc", "x = x"}));
-  DeleteFileA(sibling.c_str());
 }
 
 }  // namespace
