@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include "app/notice.h"
-#include "common/text.h"
-#include "lang/lang_library.h"
 #include "lang/messages.h"
 #include "res/resource.h"
 
@@ -15,16 +13,9 @@ bool BuildUninstallNotice(char* text, size_t size, const char** caption) {
 
   *caption = GetMsgText(MSG_UNINSTALL_CAPTION);
   const char* first_line = GetMsgText(MSG_UNINSTALL_DONE);
-  const char* second_line = GetMsgText(MSG_DELETE_BY_HAND);
-  char own_text[256];
-  if (!IsSingleStringFormat(second_line)) {
-    // A translation with any other '%' sequence is not used as a format:
-    // the program's own text is (and if even that is not one, the notice
-    // shows it unformatted).
-    own_text[0] = '\0';
-    LoadStringA(hOwnModule, MSG_DELETE_BY_HAND, own_text, sizeof(own_text));
-    second_line = own_text;
-  }
+  // Should even the program's own text not be a format, the notice shows it
+  // unformatted.
+  const char* second_line = GetMsgFormat(MSG_DELETE_BY_HAND);
   return ComposeUninstallNotice(text, size, first_line, second_line, program);
 }
 

@@ -2,23 +2,44 @@
 
 #include <windows.h>
 
+#include "common/text.h"
 #include "lang/lang_file.h"
 #include "lang/lang_library.h"
 
-const char* GetMsgText(int id) {
-  static char buffers[8][256];
-  static int index = 0;
-  if (++index == 8) index = 0;
-  char* text = buffers[index];
+namespace {
+
+char MessageBuffers[8][256];
+int MessageIndex = 0;
+
+char* NextMessageBuffer() {
+  if (++MessageIndex == 8) MessageIndex = 0;
+  char* text = MessageBuffers[MessageIndex];
   text[0] = '\0';
+  return text;
+}
+
+}  // namespace
+
+const char* GetMsgText(int id) {
+  char* text = NextMessageBuffer();
   if (!ProgramLangFile.IsLoaded()) {
-    if (LoadStringA(hLangModule, static_cast<UINT>(id), text, sizeof(buffers[0])) <= 0)
-      LoadStringA(hOwnModule, static_cast<UINT>(id), text, sizeof(buffers[0]));
+    if (LoadStringA(hLangModule, static_cast<UINT>(id), text, sizeof(MessageBuffers[0])) <= 0)
+      LoadStringA(hOwnModule, static_cast<UINT>(id), text, sizeof(MessageBuffers[0]));
   } else {
     // The language file translates the program's own texts, never a
     // language library's.
-    LoadStringA(hOwnModule, static_cast<UINT>(id), text, sizeof(buffers[0]));
+    LoadStringA(hOwnModule, static_cast<UINT>(id), text, sizeof(MessageBuffers[0]));
   }
-  ProgramLangFile.Translate(text, text, sizeof(buffers[0]), nullptr, TextKind::Message);
+  ProgramLangFile.Translate(text, text, sizeof(MessageBuffers[0]), nullptr, TextKind::Message);
   return text;
+}
+
+const char* GetMsgFormat(int id) {
+  const char* text = GetMsgText(id);
+  if (IsSingleStringFormat(text)) return text;
+  // A translation with any other "%" sequence could read or write memory
+  // through the format: the program's own text is used instead.
+  char* own = NextMessageBuffer();
+  LoadStringA(hOwnModule, static_cast<UINT>(id), own, sizeof(MessageBuffers[0]));
+  return own;
 }

@@ -4,3 +4,8 @@
 // language file when one is loaded. The result lies in one of eight rotating
 // 256-byte buffers and stays valid until eight further calls.
 const char* GetMsgText(int id);
+
+// The text of a message that callers fill with one string (5106, 5108): the
+// translated text when it holds exactly one "%s" and no other conversion,
+// else the program's own text. Takes one or two of the rotating buffers.
+const char* GetMsgFormat(int id);

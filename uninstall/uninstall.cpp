@@ -92,15 +92,7 @@ void DeleteExtraFile(const char* name) {
 
 void ShowListError() {
   char text[200];
-  const char* format = GetMsgText(MSG_CANNOT_OPEN_LIST);
-  char own_format[256];
-  if (!IsSingleStringFormat(format)) {
-    // A translation with any other "%" sequence is not used as a format;
-    // the program's own text is.
-    own_format[0] = '\0';
-    LoadStringA(hOwnModule, MSG_CANNOT_OPEN_LIST, own_format, sizeof(own_format));
-    format = own_format;
-  }
+  const char* format = GetMsgFormat(MSG_CANNOT_OPEN_LIST);
   // Should even that not fit or not be a format, the text is shown as it stands.
   const char* shown = FormatSingleString(text, sizeof(text), format, kListName) ? text : format;
   MessageBoxA(nullptr, shown, GetMsgText(MSG_UNINSTALL_CAPTION), MB_ICONERROR | MB_SETFOREGROUND);

@@ -162,6 +162,35 @@ TEST_F(GetMsgTextTest, TranslationLongerThanTheBufferGivesTheOwnText) {
   EXPECT_EQ(GetMsgText(MSG_UNINSTALL_DONE), own);
 }
 
+using GetMsgFormatTest = LanguageState;
+
+TEST_F(GetMsgFormatTest, TranslationWithOneStringConversionIsUsed) {
+  std::string own = OwnString(MSG_CANNOT_OPEN_LIST);
+  LoadLanguageFile(MessageKey(own) + "=\"cannot open %s, 100%% sure\"\r\n");
+  EXPECT_STREQ(GetMsgFormat(MSG_CANNOT_OPEN_LIST), "cannot open %s, 100%% sure");
+}
+
+TEST_F(GetMsgFormatTest, TranslationThatCouldReachMemoryGivesTheOwnText) {
+  std::string own = OwnString(MSG_CANNOT_OPEN_LIST);
+  ASSERT_NE(own.find("%s"), std::string::npos);
+  for (const char* translation : {"%n%s", "%s %s", "%d", "%x %s", "no conversion", "%*s", "%"}) {
+    SCOPED_TRACE(translation);
+    ProgramLangFile.Clear();
+    LoadLanguageFile(MessageKey(own) + "=\"" + translation + "\"\r\n");
+    ASSERT_STREQ(GetMsgText(MSG_CANNOT_OPEN_LIST), translation);
+    EXPECT_EQ(GetMsgFormat(MSG_CANNOT_OPEN_LIST), own);
+  }
+}
+
+TEST_F(GetMsgFormatTest, TheOwnTextStaysValidBesideTheCaption) {
+  std::string own = OwnString(MSG_CANNOT_OPEN_LIST);
+  LoadLanguageFile(MessageKey(own) + "=\"%p\"\r\n");
+  const char* format = GetMsgFormat(MSG_CANNOT_OPEN_LIST);
+  const char* caption = GetMsgText(MSG_UNINSTALL_CAPTION);
+  EXPECT_EQ(format, own);
+  EXPECT_EQ(caption, OwnString(MSG_UNINSTALL_CAPTION));
+}
+
 using LangLibraryTest = LanguageState;
 
 TEST_F(LangLibraryTest, LoadingTwiceReleasesTheFirstLibrary) {
