@@ -48,6 +48,11 @@ if [ -n "$interactive" ]; then
 fi
 
 rm -f "$out"/*.png "$out"/*.bmp
+# Xvfb has no window manager: a Wine virtual desktop draws the windows' frames
+# and captions itself, so the pictures show them.
+"$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+"$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+"$WINESERVER" -w  # the desktop is chosen when the next session starts
 "$WINE" "$build/tests/demo_driver.exe" 'C:\Program Files\Zobrix\uninstall.exe' 'C:\Program Files\Zobrix' \
   "$(to_windows_path "$out")"
 "$WINESERVER" -w

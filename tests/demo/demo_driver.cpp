@@ -63,10 +63,11 @@ void Describe(HWND window) {
   std::printf("  window \"%s\"\n", Utf8(WindowText(window)).c_str());
   for (const ControlInfo& control : ChildControls(window)) {
     if (control.text.empty()) continue;
-    std::string text = Utf8(control.text);
-    for (char& c : text)
-      if (c == '\r' || c == '\n') c = ' ';
-    if (text.size() > 70) text = text.substr(0, 67) + "...";
+    std::wstring shown = control.text;
+    for (wchar_t& c : shown)
+      if (c == L'\r' || c == L'\n') c = L' ';
+    if (shown.size() > 40) shown = shown.substr(0, 37) + L"...";
+    std::string text = Utf8(shown);
     std::printf("    %5d %-8s %s\n", control.id, Utf8(control.class_name).c_str(), text.c_str());
   }
 }
