@@ -6,23 +6,9 @@
 #include <vector>
 
 #include "common/path.h"
+#include "tests/unit/lead_table.h"
 
 namespace {
-
-// GBK lead bytes for the length of a test: 0x81..0xFE; its trail bytes
-// include 0x5C, the backslash ("\x81\x5C" is the character 乗).
-class GbkLeadBytes {
- public:
-  GbkLeadBytes() : saved_(LeadByteTable) {
-    LeadByteTable = LeadBytes{};
-    LeadByteTable.MultiByte = true;
-    for (int value = 0x81; value <= 0xFE; ++value) LeadByteTable.Lead[value] = true;
-  }
-  ~GbkLeadBytes() { LeadByteTable = saved_; }
-
- private:
-  LeadBytes saved_;
-};
 
 // --- TrimLineEnd -----------------------------------------------------------
 
@@ -94,7 +80,7 @@ TEST(UninstallProgramFolder, DriveRootKeepsItsBackslash) {
 }
 
 TEST(UninstallProgramFolder, TrailByteBackslashIsNotASeparator) {
-  GbkLeadBytes gbk;
+  auto gbk = Gbk();  // "\x81\x5C" (乗) has the backslash as its trail byte
   char folder[32];
   // C:\乗\u.exe: the separator is the backslash after the character.
   ASSERT_TRUE(ProgramFolderOf("C:\\\x81\x5C\\u.exe", folder, sizeof(folder)));
@@ -176,7 +162,7 @@ TEST(UninstallEntrySafety, LooksOnlyAtTheGivenLength) {
 }
 
 TEST(UninstallEntrySafety, TrailByteBackslashDoesNotStartAComponent) {
-  GbkLeadBytes gbk;
+  auto gbk = Gbk();  // "\x81\x5C" (乗) has the backslash as its trail byte
   // 乗.. is one name, not "\x81" followed by a ".." component.
   EXPECT_TRUE(IsEntryInsideFolder("\x81\x5C..", 4));
   EXPECT_TRUE(IsEntryInsideFolder("sub\\\x81\x5C..\\x", 10));
@@ -300,7 +286,7 @@ TEST(UninstallBatchText, PercentInPathsIsDoubled) {
 }
 
 TEST(UninstallBatchText, GbkTrailBytesPassUnchanged) {
-  GbkLeadBytes gbk;
+  auto gbk = Gbk();  // "\x81\x5C" (乗) has the backslash as its trail byte
   char text[128];
   ASSERT_TRUE(FormatRemovalBlock(text, sizeof(text), "C:\\\x81\x5C\\u.exe", "C:\\\x81\x5C"));
   EXPECT_STREQ(text,
