@@ -1,0 +1,1 @@
+#include "shell/app_registration.h"

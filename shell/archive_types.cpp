@@ -1,0 +1,1 @@
+#include "shell/archive_types.h"

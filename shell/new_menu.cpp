@@ -1,0 +1,1 @@
+#include "shell/new_menu.h"

@@ -1,0 +1,1 @@
+#include "shell/shell_extension.h"
