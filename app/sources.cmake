@@ -2,6 +2,7 @@ set(APP_PURE_SOURCES
   app/notice.cpp
   app/switches.cpp)
 set(APP_WIN_SOURCES
+  app/common_dialog.cpp
   app/setup_dialog.cpp
   app/state.cpp
   app/uninstall_notice.cpp)
