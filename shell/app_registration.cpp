@@ -87,8 +87,8 @@ bool InstalledBytes(const char* folder, const char* program, unsigned long long*
   if (!list.Read(list_path)) return false;
   size_t pieces = CountListPieces(list.Text(), list.Size());
   if (pieces > static_cast<size_t>(-1) / sizeof(ListEntry) - 1) return false;
-  ListEntry* entries = static_cast<ListEntry*>(
-      HeapAlloc(GetProcessHeap(), 0, (pieces + 1) * sizeof(ListEntry)));
+  ListEntry* entries =
+      static_cast<ListEntry*>(HeapAlloc(GetProcessHeap(), 0, (pieces + 1) * sizeof(ListEntry)));
   if (!entries) return false;
   size_t count = SplitList(list.Text(), list.Size(), entries, pieces);
 

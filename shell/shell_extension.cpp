@@ -11,7 +11,8 @@ namespace {
 
 const char ClassKey[] = "CLSID\\" EXTENSION_CLASS_ID;
 const char ServerKey[] = "CLSID\\" EXTENSION_CLASS_ID "\\InProcServer32";
-const char ApprovedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const char ApprovedKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
 struct HandlerKey {
   const char* key;
@@ -32,8 +33,10 @@ const HandlerKey OwnHandlerKeys[] = {
 // Handlers named "Zobrix" below the shell's own classes: only their default
 // value goes at removal, the keys stay.
 const char* const SharedHandlerKeys[] = {
-    "*\\shellex\\ContextMenuHandlers\\Zobrix",     "Folder\\shellex\\ContextMenuHandlers\\Zobrix",
-    "Folder\\shellex\\DragDropHandlers\\Zobrix",   "Drive\\shellex\\DragDropHandlers\\Zobrix",
+    "*\\shellex\\ContextMenuHandlers\\Zobrix",
+    "Folder\\shellex\\ContextMenuHandlers\\Zobrix",
+    "Folder\\shellex\\DragDropHandlers\\Zobrix",
+    "Drive\\shellex\\DragDropHandlers\\Zobrix",
     "Directory\\shellex\\ContextMenuHandlers\\Zobrix",
     "Directory\\shellex\\DragDropHandlers\\Zobrix",
 };

@@ -1,5 +1,7 @@
 // The App Paths entry and the uninstall entry as whole keys of the real
 // registry, written from a current folder other than the program's.
+#include "shell/app_registration.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -7,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "shell/app_registration.h"
 #include "tests/support/registry_guard.h"
 #include "tests/support/temp_folder.h"
 
@@ -38,17 +39,30 @@ std::string ThisProgram() {
 }
 std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
 
-// The product version that the version resource of a file carries.
-std::string ProductVersion(const std::string& file) {
+// The version resource of a file: the product version text, and the fixed
+// product and file version numbers written as "a.b.c".
+struct FileVersion {
+  std::string text, product, file;
+};
+FileVersion ReadVersion(const std::string& path) {
+  FileVersion version;
   DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeA(file.c_str(), &ignored);
-  std::vector<char> data(size);
+  std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), &ignored));
   void* text = nullptr;
+  VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
-  if (size == 0 || !GetFileVersionInfoA(file.c_str(), 0, size, data.data()) ||
-      !VerQueryValueA(data.data(), "\\StringFileInfo\\080404B0\\ProductVersion", &text, &length))
-    return "";
-  return static_cast<const char*>(text);
+  if (data.empty() || !GetFileVersionInfoA(path.c_str(), 0, data.size(), data.data()) ||
+      !VerQueryValueA(data.data(), "\\StringFileInfo\\080404B0\\ProductVersion", &text, &length) ||
+      !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length))
+    return version;
+  version.text = static_cast<const char*>(text);
+  auto numbers = [](DWORD ms, DWORD ls) {
+    return std::to_string(HIWORD(ms)) + "." + std::to_string(LOWORD(ms)) + "." +
+           std::to_string(HIWORD(ls));
+  };
+  version.product = numbers(fixed->dwProductVersionMS, fixed->dwProductVersionLS);
+  version.file = numbers(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+  return version;
 }
 
 // Runs f with the current folder set to folder.
@@ -86,27 +100,16 @@ TEST(AppPath, RecordsTheCurrentFolderNotTheProgramFolder) {
 TEST(UninstallEntry, DescribesTheInstallation) {
   testenv::RegistryGuard guard(HKEY_LOCAL_MACHINE, UninstallKey);
   const std::string program = ThisProgram();
-  const std::string version = ProductVersion(program);
-  ASSERT_FALSE(version.empty()) << "no version resource";
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  {
-    DWORD ignored = 0;
-    std::vector<char> data(GetFileVersionInfoSizeA(program.c_str(), &ignored));
-    UINT length = 0;
-    ASSERT_TRUE(GetFileVersionInfoA(program.c_str(), 0, data.size(), data.data()));
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    char numbers[64];
-    wsprintfA(numbers, "%u.%u.%u", HIWORD(fixed->dwProductVersionMS),
-              LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS));
-    EXPECT_EQ(version, numbers) << "the text and the numbers of the version differ";
-    EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
-  }
+  const FileVersion version = ReadVersion(program);
+  ASSERT_FALSE(version.text.empty()) << "no version resource";
+  EXPECT_EQ(version.text, version.product);
+  EXPECT_EQ(version.text, version.file);
   std::string program_bytes;
   ASSERT_TRUE(testenv::ReadFileBytes(program, &program_bytes));
   testenv::TempFolder outside("out");
   ASSERT_TRUE(testenv::WriteFileBytes(outside / "big.dat", std::string(70000, 'o')));
-  const std::string outside_entry = "..\\" + outside.Path().substr(outside.Path().rfind('\\') + 1) +
-                                    "\\big.dat";
+  const std::string outside_entry =
+      "..\\" + outside.Path().substr(outside.Path().rfind('\\') + 1) + "\\big.dat";
 
   for (unsigned seed = 1; seed <= 12; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
@@ -147,7 +150,7 @@ TEST(UninstallEntry, DescribesTheInstallation) {
     std::vector<RegistryValueSnapshot> values = {
         String("DisplayIcon", FolderOf(program) + "\\Zobrix.exe,0"),
         String("DisplayName", testenv::WideToAnsi(L"Zobrix 压缩文件管理器")),
-        String("DisplayVersion", version),
+        String("DisplayVersion", version.text),
         Dword("EstimatedSize", static_cast<DWORD>((bytes + 1023) / 1024)),
         String("InstallLocation", installation.Path()),
         Dword("NoModify", 1),

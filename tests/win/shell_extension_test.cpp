@@ -1,5 +1,7 @@
 // Registration of the shell extension and its removal, compared as whole key
 // trees of the real registry, on both Windows families.
+#include "shell/shell_extension.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "app/setup_options.h"
-#include "shell/shell_extension.h"
 #include "tests/support/registry_guard.h"
 #include "tests/support/temp_folder.h"
 
@@ -20,7 +21,8 @@ using testenv::RegistryValueSnapshot;
 namespace {
 
 const char Clsid[] = "{5E0C7A12-3B9D-4F61-A8E2-71C4D09B6F35}";
-const char ApprovedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const char ApprovedKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
 struct Root {
   HKEY hive;
@@ -111,14 +113,17 @@ size_t CountValues(const RegistryKeySnapshot& tree) {
 }
 
 const char* const OwnHandlerParents[] = {
-    "HKCR\\Zobrix\\shellex\\ContextMenuHandlers",   "HKCR\\Zobrix\\shellex\\PropertySheetHandlers",
+    "HKCR\\Zobrix\\shellex\\ContextMenuHandlers",
+    "HKCR\\Zobrix\\shellex\\PropertySheetHandlers",
     "HKCR\\Zobrix.ZIP\\shellex\\ContextMenuHandlers",
     "HKCR\\Zobrix.ZIP\\shellex\\PropertySheetHandlers",
     "HKCR\\exefile\\shellex\\PropertySheetHandlers",
 };
 const char* const SharedHandlerKeys[] = {
-    "HKCR\\*\\shellex\\ContextMenuHandlers\\Zobrix",   "HKCR\\Folder\\shellex\\ContextMenuHandlers\\Zobrix",
-    "HKCR\\Folder\\shellex\\DragDropHandlers\\Zobrix", "HKCR\\Drive\\shellex\\DragDropHandlers\\Zobrix",
+    "HKCR\\*\\shellex\\ContextMenuHandlers\\Zobrix",
+    "HKCR\\Folder\\shellex\\ContextMenuHandlers\\Zobrix",
+    "HKCR\\Folder\\shellex\\DragDropHandlers\\Zobrix",
+    "HKCR\\Drive\\shellex\\DragDropHandlers\\Zobrix",
     "HKCR\\Directory\\shellex\\ContextMenuHandlers\\Zobrix",
     "HKCR\\Directory\\shellex\\DragDropHandlers\\Zobrix",
 };
@@ -130,7 +135,8 @@ RegistryKeySnapshot Registered(RegistryKeySnapshot world, const std::string& lib
     PutString(world, key + "\\InProcServer32", "", library);
     PutString(world, key + "\\InProcServer32", "ThreadingModel", "Apartment");
   }
-  for (const char* parent : OwnHandlerParents) PutString(world, std::string(parent) + "\\" + Clsid, "", "");
+  for (const char* parent : OwnHandlerParents)
+    PutString(world, std::string(parent) + "\\" + Clsid, "", "");
   PutString(world, "HKCR\\Zobrix\\shellex\\DropHandler", "", Clsid);
   PutString(world, "HKCR\\Zobrix.ZIP\\shellex\\DropHandler", "", Clsid);
   for (const char* key : SharedHandlerKeys) PutString(world, key, "", Clsid);
@@ -158,9 +164,9 @@ class ShellExtensionTest : public testing::Test {
     for (const Root& root : Roots())
       guards_.push_back(std::make_unique<testenv::RegistryGuard>(root.hive, root.path));
     // nothing of the extension before the test
-    for (const std::string& key : {std::string("CLSID\\") + Clsid, std::string("Zobrix"),
-                                   std::string("Zobrix.ZIP"),
-                                   std::string("exefile\\shellex\\PropertySheetHandlers\\") + Clsid})
+    for (const std::string& key :
+         {std::string("CLSID\\") + Clsid, std::string("Zobrix"), std::string("Zobrix.ZIP"),
+          std::string("exefile\\shellex\\PropertySheetHandlers\\") + Clsid})
       ASSERT_TRUE(testenv::RemoveKeyTree(HKEY_CLASSES_ROOT, key));
     for (const char* key : SharedHandlerKeys)
       ASSERT_TRUE(testenv::RemoveKeyTree(HKEY_CLASSES_ROOT, std::string(key).substr(5)));
