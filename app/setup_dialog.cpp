@@ -1,6 +1,7 @@
 #include "app/setup_dialog.h"
 
 #include "app/state.h"
+#include "shell/app_registration.h"
 
 INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   switch (message) {
@@ -10,6 +11,7 @@ INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) 
     case WM_COMMAND:
       switch (LOWORD(wparam)) {
         case IDOK:
+          RegisterUninstallEntry();
           EndDialog(dialog, 1);
           return TRUE;
         case IDCANCEL:
