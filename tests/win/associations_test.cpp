@@ -331,6 +331,18 @@ TEST_F(AssociationsTest, TakeOverSavesTheOwnerOnceAndARepeatedSetupChangesNoReco
   RegistryGuard records(HKEY_CURRENT_USER, "Software\\Zobrix");
   UpdateAssociations(AllTypes(true));
   EXPECT_EQ(records.Changes(), "");
+
+  // A record without the copy of the ShellNew values (an older setup's) gives
+  // back only what its own values say.
+  ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix\\Setup\\.zip\\ShellNew"));
+  UpdateAssociations(SetupOptions{});
+  RegistryKeySnapshot given_back = zip;
+  PutSubkey(given_back, L"ShellNew").values.clear();
+  PutValue(PutSubkey(given_back, L"ShellNew"), L"NullFile", REG_SZ, Sz(""));
+  if (testenv::IsWin9xFamily())  // the 4.10 entry's "Data" is no "FileName": it stays
+    PutValue(PutSubkey(given_back, L"ShellNew"), L"Data", REG_BINARY,
+             std::string(reinterpret_cast<const char*>(ZipBytes), sizeof(ZipBytes)));
+  EXPECT_EQ(testenv::DescribeTreeDifference(given_back, ReadState(".zip").tree), "");
 }
 
 TEST_F(AssociationsTest, ExtensionTakenByAnotherProgramIsLeftAloneAtGiveBack) {
