@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -20,32 +19,27 @@
 using testenv::ReadKeyTree;
 using testenv::RegistryGuard;
 using testenv::RegistryKeySnapshot;
-using testenv::RegistryValueSnapshot;
 using testenv::RemoveKeyTree;
+using testenv::WriteKeyTree;
 
 namespace {
 
-// Every single extension with its row, as the setup dialog lists the types.
-struct Extension {
+// Every single extension with its row, in the setup dialog's order of types.
+const struct {
   const char* name;
   int row;
-};
-const Extension Extensions[] = {
-    {".kex", 0}, {".zip", 1}, {".cab", 2},  {".arj", 3},  {".lzh", 4}, {".lha", 4}, {".ace", 5},
-    {".tar", 6}, {".gz", 7},  {".tgz", 7},  {".uue", 8},  {".xxe", 8}, {".uu", 8},  {".bz2", 9},
-    {".tbz2", 9}, {".bz", 9}, {".tbz", 9}, {".jar", 10}, {".iso", 11}};
+} Extensions[] = {{".kex", 0}, {".zip", 1}, {".cab", 2},  {".arj", 3},  {".lzh", 4},
+                  {".lha", 4}, {".ace", 5}, {".tar", 6},  {".gz", 7},   {".tgz", 7},
+                  {".uue", 8}, {".xxe", 8}, {".uu", 8},   {".bz2", 9},  {".tbz2", 9},
+                  {".bz", 9},  {".tbz", 9}, {".jar", 10}, {".iso", 11}};
 
-const unsigned char KexBytes[20] = {0x4B, 0x65, 0x78, 0x21, 0x1A, 0x07, 0x00, 0xCF, 0x90, 0x73,
-                                    0x00, 0x00, 0x0D, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-const unsigned char ZipBytes[22] = {0x50, 0x4B, 0x05, 0x06};
+const std::string KexBytes("Kex!\x1A\x07\x00\xCF\x90\x73\x00\x00\x0D\x00\x00\x00\x00\x00\x00\x00", 20);
+const std::string ZipBytes("PK\x05\x06" + std::string(18, '\0'));
+const char Settings[] = "Software\\Zobrix";
 
-std::string Volume(int number) {
-  char name[8] = {'.', 'k', static_cast<char>('0' + number / 10),
-                  static_cast<char>('0' + number % 10), '\0'};
-  return name;
-}
+std::string Volume(int n) { return std::string(".k") + char('0' + n / 10) + char('0' + n % 10); }
 
-// REG_SZ data as the wide registry functions store it.
+// REG_SZ data as the wide registry functions store it, and back (ASCII only).
 std::string Sz(const std::string& ascii) {
   std::string bytes;
   for (char c : ascii) bytes += {c, '\0'};
@@ -57,180 +51,46 @@ std::string Narrow(const std::string& sz) {
   return text;
 }
 
-RegistryValueSnapshot* FindValue(RegistryKeySnapshot& key, const std::wstring& name) {
-  for (auto& value : key.values)
-    if (_wcsicmp(value.name.c_str(), name.c_str()) == 0) return &value;
+template <typename T>
+T* Find(std::vector<T>& items, const std::wstring& name) {
+  for (T& item : items)
+    if (_wcsicmp(item.name.c_str(), name.c_str()) == 0) return &item;
   return nullptr;
 }
-RegistryKeySnapshot* FindSubkey(RegistryKeySnapshot& key, const std::wstring& name) {
-  for (auto& subkey : key.subkeys)
-    if (_wcsicmp(subkey.name.c_str(), name.c_str()) == 0) return &subkey;
-  return nullptr;
+// Kept in ReadKeyTree's order, so that trees compare item by item.
+template <typename T>
+T& Put(std::vector<T>& items, const std::wstring& name) {
+  if (T* item = Find(items, name)) return *item;
+  items.push_back({});
+  items.back().name = name;
+  std::sort(items.begin(), items.end(),
+            [](const T& a, const T& b) { return _wcsicmp(a.name.c_str(), b.name.c_str()) < 0; });
+  return *Find(items, name);
 }
-// Values and subkeys are kept in the order in which ReadKeyTree sorts them.
-void PutValue(RegistryKeySnapshot& key, const std::wstring& name, DWORD type, std::string data) {
-  if (RegistryValueSnapshot* value = FindValue(key, name)) {
-    value->type = type;
-    value->data = std::move(data);
-    return;
-  }
-  key.values.push_back({name, type, std::move(data)});
-  std::sort(key.values.begin(), key.values.end(), [](const auto& a, const auto& b) {
-    return _wcsicmp(a.name.c_str(), b.name.c_str()) < 0;
-  });
+void PutValue(RegistryKeySnapshot& key, const std::wstring& name, DWORD type, const std::string& data) {
+  auto& value = Put(key.values, name);
+  value.type = type;
+  value.data = data;
 }
 void EraseValue(RegistryKeySnapshot& key, const std::wstring& name) {
   key.values.erase(std::remove_if(key.values.begin(), key.values.end(),
                                   [&](const auto& v) { return _wcsicmp(v.name.c_str(), name.c_str()) == 0; }),
                    key.values.end());
 }
-RegistryKeySnapshot& PutSubkey(RegistryKeySnapshot& key, const std::wstring& name) {
-  if (RegistryKeySnapshot* subkey = FindSubkey(key, name)) return *subkey;
-  key.subkeys.push_back({});
-  key.subkeys.back().name = name;
-  std::sort(key.subkeys.begin(), key.subkeys.end(), [](const auto& a, const auto& b) {
-    return _wcsicmp(a.name.c_str(), b.name.c_str()) < 0;
-  });
-  return *FindSubkey(key, name);
+std::string Text(RegistryKeySnapshot key, const std::wstring& name) {
+  auto* value = Find(key.values, name);
+  return value ? Narrow(value->data) : "";
 }
 
 struct KeyState {
   bool exists = false;
   RegistryKeySnapshot tree;
 };
-
 KeyState ReadState(const std::string& key) {
   KeyState state;
   state.exists = ReadKeyTree(HKEY_CLASSES_ROOT, key, &state.tree);
   return state;
 }
-
-std::string ProgramFolderPath(const char* name) {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof(path));
-  *strrchr(path, '\\') = '\0';
-  return std::string(path) + "\\" + name;
-}
-
-SetupOptions Choice(std::mt19937& random) {
-  SetupOptions options = {};
-  for (bool& flag : options.Assoc) flag = random() % 2 != 0;
-  options.ShellExt = random() % 2 != 0;
-  return options;
-}
-
-// Guards every key the operations may touch, and the program folder's
-// template files, which the NT family's New-menu entries create.
-class AssociationsTest : public testing::Test {
- protected:
-  void SetUp() override {
-    for (const char* name : {"kexnew.dat", "zipnew.dat"}) {
-      TemplateFile file{ProgramFolderPath(name), false, ""};
-      file.existed = testenv::ReadFileBytes(file.path, &file.bytes);
-      DeleteFileA(file.path.c_str());
-      templates_.push_back(file);
-    }
-    guards_.emplace_back(new RegistryGuard(HKEY_CURRENT_USER, "Software\\Zobrix"));
-    for (const Extension& e : Extensions)
-      guards_.emplace_back(new RegistryGuard(HKEY_CLASSES_ROOT, e.name));
-    for (int i = 0; i < 100; ++i)
-      guards_.emplace_back(new RegistryGuard(HKEY_CLASSES_ROOT, Volume(i)));
-    ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix"));
-  }
-  void TearDown() override {
-    for (const TemplateFile& file : templates_) {
-      DeleteFileA(file.path.c_str());
-      if (file.existed) testenv::WriteFileBytes(file.path, file.bytes);
-    }
-  }
-
-  struct TemplateFile {
-    std::string path;
-    bool existed;
-    std::string bytes;
-  };
-  std::vector<TemplateFile> templates_;
-  std::vector<std::unique_ptr<RegistryGuard>> guards_;
-};
-
-// --- The round trip ---------------------------------------------------------
-
-// A prior owner's key: any mix of a foreign file type, a content type, other
-// values and subkeys, and a New-menu entry of any kind.
-RegistryKeySnapshot RandomKey(std::mt19937& random, bool volume) {
-  auto chance = [&](unsigned percent) { return random() % 100 < percent; };
-  RegistryKeySnapshot key;
-  if (chance(80))
-    PutValue(key, L"", REG_SZ,
-             Sz(chance(10) ? std::string(90, 'T') : "Other.Type" + std::to_string(random() % 9)));
-  if (chance(50)) PutValue(key, L"Content Type", REG_SZ, Sz(chance(15) ? "" : "application/x-other"));
-  if (chance(30)) PutValue(key, L"PerceivedType", REG_SZ, Sz("compressed"));
-  if (chance(20)) PutValue(key, L"EditFlags", REG_DWORD, std::string("\x01\x00\x01\x00", 4));
-  if (chance(25)) PutValue(PutSubkey(key, L"OpenWithProgids"), L"Other.Type1", REG_NONE, "");
-  if (!volume && chance(60)) {
-    RegistryKeySnapshot& shell_new = PutSubkey(key, L"ShellNew");
-    if (chance(40)) PutValue(shell_new, L"FileName", REG_SZ, Sz(chance(20) ? "" : "other.tpl"));
-    if (chance(40)) PutValue(shell_new, L"NullFile", REG_SZ, Sz(chance(15) ? "long enough text" : ""));
-    if (chance(30)) PutValue(shell_new, L"Data", REG_BINARY, std::string(1 + random() % 40, 'D'));
-    if (chance(25)) PutValue(shell_new, L"Command", REG_EXPAND_SZ, Sz("%WINDIR%\\other.exe /n"));
-    if (chance(25)) PutValue(shell_new, L"ItemName", REG_SZ, Sz("@other.dll,-100"));
-    if (chance(20)) PutValue(PutSubkey(shell_new, L"Config"), L"Mode", REG_SZ, Sz("1"));
-  }
-  return key;
-}
-
-// What a take-over and the give-back leave different from the prior state of
-// an extension's key (written once, one line per difference the rules make).
-void ApplyExceptions(KeyState& key, bool entry_written, bool zip, bool win9x) {
-  if (!key.exists) return;  // a key that did not exist is deleted again
-  // an existing key that had no default value comes back with an empty one
-  if (!FindValue(key.tree, L"")) PutValue(key.tree, L"", REG_SZ, Sz(""));
-  // an empty "Content Type" is not told from none, and is not given back
-  if (RegistryValueSnapshot* type = FindValue(key.tree, L"Content Type"))
-    if (Narrow(type->data).empty()) EraseValue(key.tree, L"Content Type");
-  if (!entry_written) return;
-  RegistryKeySnapshot& shell_new = PutSubkey(key.tree, L"ShellNew");  // the entry's key stays
-  if (win9x) {
-    // RegDeleteKeyA of the 9x family took the ShellNew key's subkeys along
-    shell_new.subkeys.clear();
-    // the archiver's own "Data" stays unless the previous owner had one
-    if (!FindValue(shell_new, L"Data"))
-      PutValue(shell_new, L"Data", REG_BINARY,
-               zip ? std::string(reinterpret_cast<const char*>(ZipBytes), sizeof(ZipBytes))
-                   : std::string(reinterpret_cast<const char*>(KexBytes), sizeof(KexBytes)));
-  }
-}
-
-// The volume extensions after ".kex" was given back: each gets the previous
-// file type (and content type) of ".kex", or is deleted when there was none.
-void ApplyVolumeRule(KeyState& volume, int number, const KeyState& kex, bool win9x) {
-  const int taken_over = win9x ? 100 : 30;
-  std::string type, content;
-  if (kex.exists) {
-    RegistryKeySnapshot tree = kex.tree;
-    if (RegistryValueSnapshot* value = FindValue(tree, L"")) type = Narrow(value->data);
-    if (RegistryValueSnapshot* value = FindValue(tree, L"Content Type")) content = Narrow(value->data);
-  }
-  if (!type.empty()) {
-    volume.exists = true;
-    PutValue(volume.tree, L"", REG_SZ, Sz(type));
-    if (!content.empty())
-      PutValue(volume.tree, L"Content Type", REG_SZ, Sz(content));
-    else if (number < taken_over)
-      EraseValue(volume.tree, L"Content Type");
-    return;
-  }
-  // on NT a single-key deletion leaves a key with subkeys as the take-over left it
-  if (!win9x && volume.exists && !volume.tree.subkeys.empty()) {
-    if (number < taken_over) {
-      PutValue(volume.tree, L"", REG_SZ, Sz("Zobrix"));
-      EraseValue(volume.tree, L"Content Type");
-    }
-    return;
-  }
-  volume = KeyState();
-}
-
 std::string Difference(const std::string& key, const KeyState& expected) {
   const KeyState actual = ReadState(key);
   if (expected.exists != actual.exists) return key + (expected.exists ? " is gone" : " was left");
@@ -238,50 +98,154 @@ std::string Difference(const std::string& key, const KeyState& expected) {
   return difference.empty() ? "" : key + " " + difference;
 }
 
+std::string ProgramFolderPath(const std::string& name) {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, sizeof(path));
+  return std::string(path).substr(0, std::string(path).rfind('\\') + 1) + name;
+}
+
+SetupOptions AllTypes(bool shell_ext) {
+  SetupOptions options = {};
+  std::fill(std::begin(options.Assoc), std::end(options.Assoc), true);
+  options.ShellExt = shell_ext;
+  return options;
+}
+
+// Guards every key the operations touch, and the template files that the NT
+// family's New-menu entries create beside the test program.
+class AssociationsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    for (const auto& e : Extensions) guards_.emplace_back(new RegistryGuard(HKEY_CLASSES_ROOT, e.name));
+    for (int i = 0; i < 100; ++i) guards_.emplace_back(new RegistryGuard(HKEY_CLASSES_ROOT, Volume(i)));
+    guards_.emplace_back(new RegistryGuard(HKEY_CURRENT_USER, Settings));
+    ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, Settings));
+    for (const auto& e : Extensions) ASSERT_TRUE(RemoveKeyTree(HKEY_CLASSES_ROOT, e.name));
+    for (auto& file : templates_) {
+      file.existed = testenv::ReadFileBytes(file.path, &file.bytes);
+      DeleteFileA(file.path.c_str());
+    }
+  }
+  void TearDown() override {
+    for (auto& file : templates_) {
+      DeleteFileA(file.path.c_str());
+      if (file.existed) testenv::WriteFileBytes(file.path, file.bytes);
+    }
+  }
+  std::vector<std::unique_ptr<RegistryGuard>> guards_;
+  struct {
+    std::string path, bytes;
+    bool existed;
+  } templates_[2] = {{ProgramFolderPath("kexnew.dat"), "", false},
+                     {ProgramFolderPath("zipnew.dat"), "", false}};
+};
+
+// --- The round trip ---------------------------------------------------------
+
+// A previous owner's key: any mix of a foreign file type, a content type,
+// other values and subkeys, and a New-menu entry of any kind.
+RegistryKeySnapshot RandomKey(std::mt19937& random, bool volume) {
+  auto chance = [&](unsigned percent) { return random() % 100 < percent; };
+  RegistryKeySnapshot key;
+  if (chance(80)) PutValue(key, L"", REG_SZ, Sz(chance(10) ? std::string(90, 'T') : "Other" + std::to_string(random() % 9)));
+  if (chance(50)) PutValue(key, L"Content Type", REG_SZ, Sz(chance(15) ? "" : "application/x-other"));
+  if (chance(30)) PutValue(key, L"PerceivedType", REG_SZ, Sz("compressed"));
+  if (chance(20)) PutValue(key, L"EditFlags", REG_DWORD, std::string("\x01\x00\x01\x00", 4));
+  if (chance(25)) PutValue(Put(key.subkeys, L"OpenWithProgids"), L"Other1", REG_NONE, "");
+  if (volume || !chance(60)) return key;
+  RegistryKeySnapshot& shell_new = Put(key.subkeys, L"ShellNew");
+  if (chance(40)) PutValue(shell_new, L"FileName", REG_SZ, Sz(chance(20) ? "" : "other.tpl"));
+  if (chance(40)) PutValue(shell_new, L"NullFile", REG_SZ, Sz(chance(15) ? "long enough text" : ""));
+  if (chance(30)) PutValue(shell_new, L"Data", REG_BINARY, std::string(1 + random() % 40, 'D'));
+  if (chance(25)) PutValue(shell_new, L"Command", REG_EXPAND_SZ, Sz("%WINDIR%\\other.exe /n"));
+  if (chance(25)) PutValue(shell_new, L"ItemName", REG_SZ, Sz("@other.dll,-100"));
+  if (chance(20)) PutValue(Put(shell_new.subkeys, L"Config"), L"Mode", REG_SZ, Sz("1"));
+  return key;
+}
+
+// What a take-over and the give-back leave different in an extension's key
+// (one line per difference the rules make); the rest must be as before.
+void ApplyExceptions(KeyState& key, bool entry_written, bool zip, bool win9x) {
+  if (!key.exists) return;  // a key that did not exist is deleted again
+  // an existing key that had no default value comes back with an empty one
+  if (!Find(key.tree.values, L"")) PutValue(key.tree, L"", REG_SZ, Sz(""));
+  // an empty "Content Type" is not told from none, so it is not given back
+  if (Find(key.tree.values, L"Content Type") && Text(key.tree, L"Content Type").empty())
+    EraseValue(key.tree, L"Content Type");
+  if (!entry_written) return;
+  // the New-menu entry's ShellNew key stays, empty where there was none
+  RegistryKeySnapshot& shell_new = Put(key.tree.subkeys, L"ShellNew");
+  if (!win9x) return;
+  // the 9x family's RegDeleteKeyA took the ShellNew key's subkeys along
+  shell_new.subkeys.clear();
+  // the 4.10 entry's "Data" stays unless the previous owner had one
+  if (!Find(shell_new.values, L"Data")) PutValue(shell_new, L"Data", REG_BINARY, zip ? ZipBytes : KexBytes);
+}
+
+// The volume extensions after ".kex" was given back: each gets the previous
+// file type (and content type) of ".kex", or is deleted when it had none.
+void ApplyVolumeRule(KeyState& volume, int number, KeyState kex, bool win9x) {
+  const bool taken_over = number < (win9x ? 100 : 30);
+  const std::string type = Text(kex.tree, L""), content = Text(kex.tree, L"Content Type");
+  if (!type.empty()) {
+    volume.exists = true;
+    PutValue(volume.tree, L"", REG_SZ, Sz(type));
+    if (!content.empty()) PutValue(volume.tree, L"Content Type", REG_SZ, Sz(content));
+    else if (taken_over) EraseValue(volume.tree, L"Content Type");
+  } else if (!win9x && volume.exists && !volume.tree.subkeys.empty()) {
+    // NT's single-key deletion leaves a key with subkeys as the take-over left it
+    if (taken_over) PutValue(volume.tree, L"", REG_SZ, Sz("Zobrix"));
+    if (taken_over) EraseValue(volume.tree, L"Content Type");
+  } else {
+    volume = KeyState();
+  }
+}
+
 TEST_F(AssociationsTest, EveryExtensionGoesBackToItsPreviousOwner) {
   const bool win9x = testenv::IsWin9xFamily();
-  const int sampled_volumes[] = {0, 7, 29, 30, 64, 99};
   for (unsigned seed = 1; seed <= 200; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
-    ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix"));
-    std::vector<KeyState> prior;
-    for (const Extension& e : Extensions) {
+    ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, Settings));
+    std::vector<KeyState> prior, volumes;
+    for (const auto& e : Extensions) {
       ASSERT_TRUE(RemoveKeyTree(HKEY_CLASSES_ROOT, e.name));
       if (random() % 10 < 7) {
-        ASSERT_TRUE(testenv::WriteKeyTree(HKEY_CLASSES_ROOT, e.name, RandomKey(random, false)));
+        ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, e.name, RandomKey(random, false)));
       }
       prior.push_back(ReadState(e.name));
     }
-    std::vector<KeyState> volumes;
     for (int i = 0; i < 100; ++i) {
       ASSERT_TRUE(RemoveKeyTree(HKEY_CLASSES_ROOT, Volume(i)));
-      if (std::count(std::begin(sampled_volumes), std::end(sampled_volumes), i) && random() % 2) {
-        ASSERT_TRUE(testenv::WriteKeyTree(HKEY_CLASSES_ROOT, Volume(i), RandomKey(random, true)));
+      const bool sampled = i == 0 || i == 7 || i == 29 || i == 30 || i == 64 || i == 99;
+      if (sampled && random() % 2) {
+        ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, Volume(i), RandomKey(random, true)));
       }
       volumes.push_back(ReadState(Volume(i)));
     }
-
-    const SetupOptions first = Choice(random), second = Choice(random);
-    UpdateAssociations(first);
-    UpdateAssociations(second);
+    SetupOptions runs[2] = {};
+    for (SetupOptions& options : runs) {
+      for (bool& flag : options.Assoc) flag = random() % 2;
+      options.ShellExt = random() % 2;
+      UpdateAssociations(options);
+    }
     UpdateAssociations(SetupOptions{});
 
-    std::string difference;
     const KeyState kex = prior[0];
+    std::string difference;
     for (size_t i = 0; i < prior.size() && difference.empty(); ++i) {
       const int row = Extensions[i].row;
-      const bool taken = first.Assoc[row] || second.Assoc[row];
-      const bool entry = row <= 1 && ((first.Assoc[row] && first.ShellExt) ||
-                                      (second.Assoc[row] && second.ShellExt));
-      KeyState expected = prior[i];
-      if (taken) ApplyExceptions(expected, entry, row == 1, win9x);
-      difference = Difference(Extensions[i].name, expected);
+      bool taken = false, entry = false;
+      for (const SetupOptions& options : runs) {
+        taken |= options.Assoc[row];
+        entry |= row <= 1 && options.Assoc[row] && options.ShellExt;
+      }
+      if (taken) ApplyExceptions(prior[i], entry, row == 1, win9x);
+      difference = Difference(Extensions[i].name, prior[i]);
     }
     for (int i = 0; i < 100 && difference.empty(); ++i) {
-      KeyState expected = volumes[i];
-      if (first.Assoc[0] || second.Assoc[0]) ApplyVolumeRule(expected, i, kex, win9x);
-      difference = Difference(Volume(i), expected);
+      if (runs[0].Assoc[0] || runs[1].Assoc[0]) ApplyVolumeRule(volumes[i], i, kex, win9x);
+      difference = Difference(Volume(i), volumes[i]);
     }
     ASSERT_EQ(difference, "");
   }
@@ -289,156 +253,109 @@ TEST_F(AssociationsTest, EveryExtensionGoesBackToItsPreviousOwner) {
 
 // --- Direct cases -----------------------------------------------------------
 
-SetupOptions AllTypes(bool shell_ext) {
-  SetupOptions options = {};
-  for (bool& flag : options.Assoc) flag = true;
-  options.ShellExt = shell_ext;
-  return options;
-}
-
-std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
-
-TEST_F(AssociationsTest, TakeOverSavesTheOwnerOnceAndARepeatedSetupChangesNoRecord) {
-  for (const Extension& e : Extensions) ASSERT_TRUE(RemoveKeyTree(HKEY_CLASSES_ROOT, e.name));
+TEST_F(AssociationsTest, OwnerIsSavedOnceWithItsShellNewValues) {
   RegistryKeySnapshot zip;
   PutValue(zip, L"", REG_SZ, Sz("Other.Zip"));
   PutValue(zip, L"Content Type", REG_SZ, Sz("application/zip"));
-  RegistryKeySnapshot& shell_new = PutSubkey(zip, L"ShellNew");
+  RegistryKeySnapshot& shell_new = Put(zip.subkeys, L"ShellNew");
   PutValue(shell_new, L"NullFile", REG_SZ, Sz(""));
   PutValue(shell_new, L"ItemName", REG_SZ, Sz("@other.dll,-5"));
-  ASSERT_TRUE(testenv::WriteKeyTree(HKEY_CLASSES_ROOT, ".zip", zip));
-
+  ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".zip", zip));
   UpdateAssociations(AllTypes(true));
-  RegistryKeySnapshot expected;  // the owner of ".zip", its whole ShellNew key kept
-  PutValue(expected, L"Exist", REG_DWORD, Dword(1));
+
+  RegistryKeySnapshot expected, record;
+  PutValue(expected, L"Exist", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
   PutValue(expected, L"Type", REG_SZ, Sz("Other.Zip"));
   PutValue(expected, L"Content", REG_SZ, Sz("application/zip"));
   PutValue(expected, L"ShellNew", REG_SZ, Sz("*"));
-  PutSubkey(expected, L"ShellNew") = shell_new;
-  RegistryKeySnapshot record;
+  Put(expected.subkeys, L"ShellNew") = shell_new;
   ASSERT_TRUE(ReadKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix\\Setup\\.zip", &record));
   EXPECT_EQ(testenv::DescribeTreeDifference(expected, record), "");
-  RegistryKeySnapshot none;  // ".tgz" had no key
-  PutValue(none, L"Exist", REG_DWORD, Dword(0));
-  for (const wchar_t* name : {L"Type", L"Content", L"ShellNew"}) PutValue(none, name, REG_SZ, Sz(""));
-  ASSERT_TRUE(ReadKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix\\Setup\\.tgz", &record));
-  EXPECT_EQ(testenv::DescribeTreeDifference(none, record), "");
   KeyState taken = ReadState(".zip");
-  ASSERT_TRUE(FindValue(taken.tree, L""));
-  EXPECT_EQ(Narrow(FindValue(taken.tree, L"")->data), "Zobrix.ZIP");
-  EXPECT_FALSE(FindValue(taken.tree, L"Content Type"));
+  EXPECT_EQ(Text(taken.tree, L""), "Zobrix.ZIP");
+  EXPECT_FALSE(Find(taken.tree.values, L"Content Type"));
 
-  RegistryGuard records(HKEY_CURRENT_USER, "Software\\Zobrix");
+  RegistryGuard records(HKEY_CURRENT_USER, Settings);
   UpdateAssociations(AllTypes(true));
-  EXPECT_EQ(records.Changes(), "");
+  EXPECT_EQ(records.Changes(), "") << "a repeated setup changes no record";
 
-  // A record without the copy of the ShellNew values (an older setup's) gives
-  // back only what its own values say.
+  // a record without the copy (an older setup's) gives back what it says
   ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix\\Setup\\.zip\\ShellNew"));
   UpdateAssociations(SetupOptions{});
-  RegistryKeySnapshot given_back = zip;
-  PutSubkey(given_back, L"ShellNew").values.clear();
-  PutValue(PutSubkey(given_back, L"ShellNew"), L"NullFile", REG_SZ, Sz(""));
-  if (testenv::IsWin9xFamily())  // the 4.10 entry's "Data" is no "FileName": it stays
-    PutValue(PutSubkey(given_back, L"ShellNew"), L"Data", REG_BINARY,
-             std::string(reinterpret_cast<const char*>(ZipBytes), sizeof(ZipBytes)));
-  EXPECT_EQ(testenv::DescribeTreeDifference(given_back, ReadState(".zip").tree), "");
+  Put(zip.subkeys, L"ShellNew").values.clear();
+  PutValue(Put(zip.subkeys, L"ShellNew"), L"NullFile", REG_SZ, Sz(""));
+  if (testenv::IsWin9xFamily()) PutValue(Put(zip.subkeys, L"ShellNew"), L"Data", REG_BINARY, ZipBytes);
+  EXPECT_EQ(testenv::DescribeTreeDifference(zip, ReadState(".zip").tree), "");
 }
 
 TEST_F(AssociationsTest, ExtensionTakenByAnotherProgramIsLeftAloneAtGiveBack) {
-  for (const Extension& e : Extensions) ASSERT_TRUE(RemoveKeyTree(HKEY_CLASSES_ROOT, e.name));
   UpdateAssociations(AllTypes(true));
   RegistryKeySnapshot other;
   PutValue(other, L"", REG_SZ, Sz("Other.Type"));
-  ASSERT_TRUE(testenv::WriteKeyTree(HKEY_CLASSES_ROOT, ".kex", other));
-  ASSERT_TRUE(testenv::WriteKeyTree(HKEY_CLASSES_ROOT, ".zip", other));
-  std::vector<std::unique_ptr<RegistryGuard>> untouched;
-  for (const std::string& key : {std::string(".kex"), std::string(".zip"), Volume(0), Volume(29)})
-    untouched.emplace_back(new RegistryGuard(HKEY_CLASSES_ROOT, key));
-
+  ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".kex", other));
+  ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".zip", other));
+  RegistryGuard kex(HKEY_CLASSES_ROOT, ".kex"), zip(HKEY_CLASSES_ROOT, ".zip"),
+      first_volume(HKEY_CLASSES_ROOT, ".k00"), last_volume(HKEY_CLASSES_ROOT, ".k29");
   UpdateAssociations(SetupOptions{});
-  for (const auto& guard : untouched) EXPECT_EQ(guard->Changes(), "");
+  for (const RegistryGuard* guard : {&kex, &zip, &first_volume, &last_volume}) EXPECT_EQ(guard->Changes(), "");
   EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, ".cab")) << "the others were given back";
 }
 
-TEST_F(AssociationsTest, IsOwnFileTypeComparesBothNamesIgnoringCase) {
-  const struct {
-    std::string type;
-    bool own;
-  } cases[] = {{"Zobrix", true},        {"zobrix.zip", true}, {"ZOBRIX.ZIP", true},
-               {"Zobrix.REV", false},   {"Zobrix.ZIPX", false}, {"Zobri", false},
-               {std::string(79, 'Z'), false}, {std::string(80, 'Z'), false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.type);
+TEST_F(AssociationsTest, IsOwnFileTypeTakesBothNamesInAnyCaseAndNothingTooLong) {
+  for (const auto& c : std::vector<std::pair<std::string, bool>>{
+           {"Zobrix", true}, {"zobrix.zip", true}, {"ZOBRIX.ZIP", true}, {"Zobrix.REV", false},
+           {"Zobri", false}, {"Zobrix.ZIPX", false}, {std::string(80, 'Z'), false}}) {
     RegistryKeySnapshot key;
-    PutValue(key, L"", REG_SZ, Sz(c.type));
-    ASSERT_TRUE(testenv::WriteKeyTree(HKEY_CLASSES_ROOT, ".iso", key));
-    EXPECT_EQ(IsOwnFileType(".iso"), c.own);
+    PutValue(key, L"", REG_SZ, Sz(c.first));
+    ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".iso", key));
+    EXPECT_EQ(IsOwnFileType(".iso"), c.second) << c.first;
   }
-  ASSERT_TRUE(RemoveKeyTree(HKEY_CLASSES_ROOT, ".iso"));
-  EXPECT_FALSE(IsOwnFileType(".iso"));
 }
 
 TEST_F(AssociationsTest, NewMenuEntriesHoldEmptyArchives) {
-  const bool win9x = testenv::IsWin9xFamily();
   RegistryKeySnapshot kex;
-  PutValue(PutSubkey(kex, L"ShellNew"), L"Command", REG_SZ, Sz("other.exe /new"));
-  ASSERT_TRUE(testenv::WriteKeyTree(HKEY_CLASSES_ROOT, ".kex", kex));
+  PutValue(Put(kex.subkeys, L"ShellNew"), L"Command", REG_SZ, Sz("other.exe /new"));
+  ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".kex", kex));
   UpdateAssociations(AllTypes(true));
+  const bool win9x = testenv::IsWin9xFamily();
   for (const bool zip : {false, true}) {
     SCOPED_TRACE(zip ? ".zip" : ".kex");
-    const std::string expected_bytes =
-        zip ? std::string(reinterpret_cast<const char*>(ZipBytes), sizeof(ZipBytes))
-            : std::string(reinterpret_cast<const char*>(KexBytes), sizeof(KexBytes));
     const std::string file = ProgramFolderPath(zip ? "zipnew.dat" : "kexnew.dat");
-    RegistryKeySnapshot shell_new, expected;
-    ASSERT_TRUE(ReadKeyTree(HKEY_CLASSES_ROOT, zip ? ".zip\\ShellNew" : ".kex\\ShellNew", &shell_new));
+    RegistryKeySnapshot expected, shell_new;
     std::string bytes;
-    if (win9x) {  // 4.10: no template file, the bytes themselves
-      PutValue(expected, L"Data", REG_BINARY, expected_bytes);
+    ASSERT_TRUE(ReadKeyTree(HKEY_CLASSES_ROOT, zip ? ".zip\\ShellNew" : ".kex\\ShellNew", &shell_new));
+    if (win9x) {  // 4.10: the bytes themselves, no file
+      PutValue(expected, L"Data", REG_BINARY, zip ? ZipBytes : KexBytes);
       EXPECT_FALSE(testenv::PathExists(file));
-      bytes = FindValue(shell_new, L"Data") ? FindValue(shell_new, L"Data")->data : "";
+      if (auto* data = Find(shell_new.values, L"Data")) bytes = data->data;
     } else {
       PutValue(expected, L"FileName", REG_SZ, Sz(file));
       EXPECT_TRUE(testenv::ReadFileBytes(file, &bytes));
     }
     EXPECT_EQ(testenv::DescribeTreeDifference(expected, shell_new), "");
-    ASSERT_EQ(bytes, expected_bytes);
-    if (!zip) {  // the header's check value: the low half of the CRC-32 of offsets 9 to 19
-      const uint32_t crc = ~Crc32(0xFFFFFFFFu, bytes.data() + 9, 11);
-      EXPECT_EQ(crc & 0xFFFF, static_cast<unsigned char>(bytes[7]) | static_cast<unsigned char>(bytes[8]) << 8);
-    }
+    ASSERT_EQ(bytes, zip ? ZipBytes : KexBytes);
   }
+  // the header's check value: the low half of the CRC-32 of offsets 9 to 19
+  EXPECT_EQ(~Crc32(0xFFFFFFFFu, KexBytes.data() + 9, 11) & 0xFFFF, 0x90CFu);
   if (win9x) return;
-  const std::string file = ProgramFolderPath("kexnew.dat");
-  ASSERT_TRUE(testenv::WriteFileBytes(file, "changed by the user"));
+  ASSERT_TRUE(testenv::WriteFileBytes(ProgramFolderPath("kexnew.dat"), "changed"));
   UpdateAssociations(AllTypes(true));
   std::string bytes;
-  EXPECT_TRUE(testenv::ReadFileBytes(file, &bytes));
-  EXPECT_EQ(bytes, "changed by the user") << "an existing template is not rewritten";
+  EXPECT_TRUE(testenv::ReadFileBytes(ProgramFolderPath("kexnew.dat"), &bytes));
+  EXPECT_EQ(bytes, "changed") << "an existing template is not rewritten";
 }
 
 TEST_F(AssociationsTest, FileTypesOpenWithTheArchiverBesideTheProgram) {
-  std::vector<std::unique_ptr<RegistryGuard>> guards;
-  for (const char* key : {"Zobrix", "Zobrix.ZIP", "Zobrix.REV", ".rev"})
-    guards.emplace_back(new RegistryGuard(HKEY_CLASSES_ROOT, key));
+  RegistryGuard guards[] = {{HKEY_CLASSES_ROOT, "Zobrix"}, {HKEY_CLASSES_ROOT, "Zobrix.ZIP"},
+                            {HKEY_CLASSES_ROOT, "Zobrix.REV"}, {HKEY_CLASSES_ROOT, ".rev"}};
   RegisterFileTypes();
-  const std::string archiver = ProgramFolderPath("Zobrix.exe");
-  const struct {
-    const char* key;
-    std::string data;
-  } values[] = {{"Zobrix\\shell\\open\\command", "\"" + archiver + "\" \"%1\""},
-                {"Zobrix.ZIP\\shell\\open\\command", "\"" + archiver + "\" \"%1\""},
-                {"Zobrix.REV\\shell\\open\\command", "\"" + archiver + "\" \"%1\""},
-                {"Zobrix\\DefaultIcon", archiver + ",0"},
-                {"Zobrix.ZIP\\DefaultIcon", archiver + ",0"},
-                {"Zobrix.REV\\DefaultIcon", archiver + ",1"},
-                {".rev", "Zobrix.REV"}};
-  for (const auto& v : values) {
-    SCOPED_TRACE(v.key);
-    KeyState key = ReadState(v.key);
-    ASSERT_TRUE(FindValue(key.tree, L""));
-    EXPECT_EQ(Narrow(FindValue(key.tree, L"")->data), v.data);
+  const std::string archiver = ProgramFolderPath("Zobrix.exe"), open = "\"" + archiver + "\" \"%1\"";
+  for (const auto& v : std::vector<std::pair<std::string, std::string>>{
+           {".rev", "Zobrix.REV"}, {"Zobrix\\shell\\open\\command", open},
+           {"Zobrix.ZIP\\shell\\open\\command", open}, {"Zobrix.REV\\shell\\open\\command", open},
+           {"Zobrix\\DefaultIcon", archiver + ",0"}, {"Zobrix.ZIP\\DefaultIcon", archiver + ",0"},
+           {"Zobrix.REV\\DefaultIcon", archiver + ",1"}}) {
+    EXPECT_EQ(Text(ReadState(v.first).tree, L""), v.second) << v.first;
   }
 }
 
