@@ -26,8 +26,8 @@ const char OwnFileType[] = "Zobrix";
 const char OwnZipFileType[] = "Zobrix.ZIP";
 const char ContentTypeValue[] = "Content Type";
 
-// ".k00" onwards: NT's shell needs fewer of them registered than the 9x
-// family's, but a give-back always walks them all.
+// ".k00" onwards: a take-over registers 30 on the NT family and 100 on the
+// 9x family; a give-back walks all 100, whichever family took them over.
 const int NtVolumeCount = 30;
 const int AllVolumeCount = 100;
 
