@@ -5,7 +5,8 @@
 #   runs) against an empty GUI program from the same toolchain, as a ratio of
 #   medians;
 # - the stripped size of the program, resources included;
-# - the uninstaller on a large generated installation (bench-uninstall.sh).
+# - the uninstaller on a large generated installation (bench-uninstall.sh);
+# - the archive associations' take-over and give-back (bench-associations.sh).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
@@ -27,4 +28,5 @@ for arch in 32 64; do
     "$(to_windows_path "$build/tests/empty_gui.exe")" "" | sed 's/^/  /'
   "$WINESERVER" -k 2>/dev/null || true
   BENCH_ARCH=$arch "$root/scripts/bench-uninstall.sh"
+  BENCH_ARCH=$arch "$root/scripts/bench-associations.sh"
 done
