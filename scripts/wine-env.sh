@@ -37,22 +37,29 @@ enable_32bit() {
   can_run_32bit_natively || { echo "SKIP: 32-bit Wine does not start, even under qemu-user" >&2; return 1; }
 }
 
-# A reachable X display: the one in DISPLAY, else a private Xvfb.
+# A reachable X display: the one in DISPLAY, else a private Xvfb. Xvfb picks
+# a free display number itself (-displayfd), so runs that start at the same
+# time never share one, and one run's exit cannot take another's display.
 ensure_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
   command -v Xvfb >/dev/null || return 1
-  local n
-  for n in $(seq 90 140); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=:$n
-    for _ in $(seq 50); do
-      xdpyinfo >/dev/null 2>&1 && { trap 'kill $XVFB_PID 2>/dev/null' EXIT; return 0; }
-      kill -0 $XVFB_PID 2>/dev/null || break
-      sleep 0.1
-    done
+  local numbers n
+  numbers=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numbers" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 100); do
+    n=$(head -n1 "$numbers" 2>/dev/null)
+    if [ -n "$n" ] && DISPLAY=:$n xdpyinfo >/dev/null 2>&1; then
+      rm -f "$numbers"
+      export DISPLAY=:$n
+      trap 'kill $XVFB_PID 2>/dev/null' EXIT
+      return 0
+    fi
+    kill -0 $XVFB_PID 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$numbers"
+  kill $XVFB_PID 2>/dev/null
   return 1
 }
 
@@ -82,6 +89,14 @@ make_prefix() {
       WINEPREFIX=$template timeout 300 "$WINESERVER" -w || WINEPREFIX=$template "$WINESERVER" -k
       [ -n "$reenable" ] && echo 1 > $qemu_entry
       [ -f "$template/system.reg" ] || exit 1
+      # Wine links the user's Desktop, Documents and the like to the Linux
+      # home folder, which every prefix shares: a shortcut written in one
+      # test's prefix would show up in all others. Each prefix gets folders
+      # of its own.
+      local link
+      for link in "$template"/drive_c/users/*/*; do
+        [ -L "$link" ] && rm -f "$link" && mkdir -p "$link"
+      done
       touch "$template/.ready"
     fi
   ) 9>"$(dirname "$dir")/template-$arch.lock" || return 1
