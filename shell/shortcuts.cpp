@@ -108,7 +108,8 @@ void UpdateShortcuts(const SetupOptions& options, char* group_folder, size_t gro
   if (SpecialFolderPath(allocator, CSIDL_PROGRAMS, folder, sizeof(folder)))
     UpdateGroup(folder, options.Programs, rows, description, group_folder, group_folder_size);
   // The 9x family has no all-users Start menu of its own.
-  if (GetNtVersion() != 0 && SpecialFolderPath(allocator, CSIDL_COMMON_PROGRAMS, folder, sizeof(folder)))
+  if (GetNtVersion() != 0 &&
+      SpecialFolderPath(allocator, CSIDL_COMMON_PROGRAMS, folder, sizeof(folder)))
     UpdateGroup(folder, options.Programs, rows, description, nullptr, 0);
   allocator->Release();
 }
