@@ -16,7 +16,8 @@ set(APP_WIN_TESTS
 set(APP_E2E_TESTS
   tests/e2e/entry_test.cpp
   tests/e2e/setup_e2e_support.cpp
-  tests/e2e/setup_dialog_e2e_test.cpp)
+  tests/e2e/setup_dialog_e2e_test.cpp
+  tests/e2e/setup_road_e2e_test.cpp)
 # setup options
 list(APPEND APP_WIN_SOURCES app/setup_options.cpp)
 list(APPEND APP_WIN_TESTS tests/win/setup_options_test.cpp)
