@@ -16,16 +16,17 @@ bool EndsWithNoCase(const std::string& text, const std::string& tail) {
          lstrcmpiA(text.substr(text.size() - tail.size()).c_str(), tail.c_str()) == 0;
 }
 
+// By the machine field of the PE header (GetBinaryTypeA and
+// GetNativeSystemInfo answer otherwise for a process that reports the 9x family).
 bool Is32BitProgram(const std::string& exe) {
-  DWORD type = 0;
-  return GetBinaryTypeA(exe.c_str(), &type) && type == SCS_32BIT_BINARY;
+  std::string bytes;
+  if (!testenv::ReadFileBytes(exe, &bytes) || bytes.size() < 0x40) return false;
+  size_t header = static_cast<unsigned char>(bytes[0x3C]) | static_cast<unsigned char>(bytes[0x3D]) << 8;
+  if (bytes.size() < header + 6) return false;
+  unsigned machine = static_cast<unsigned char>(bytes[header + 4]) | static_cast<unsigned char>(bytes[header + 5]) << 8;
+  return machine == IMAGE_FILE_MACHINE_I386;
 }
 
-bool Is64BitSystem() {
-  SYSTEM_INFO info;
-  GetNativeSystemInfo(&info);
-  return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
-}
 
 std::wstring Upper(const std::wstring& text) {
   std::wstring upper = text;
@@ -95,9 +96,9 @@ std::string ClassesPath(const std::string& line) {
 }
 
 bool Matches(const std::string& line, const std::string& pattern) {
-  if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, "\\*") == 0) {
-    // "+key HKCR\x\*": the sign and kind, then any path below HKCR\x
-    std::string head = pattern.substr(0, pattern.size() - 1);
+  const std::string any = "...";
+  if (pattern.size() > any.size() && pattern.compare(pattern.size() - any.size(), any.size(), any) == 0) {
+    std::string head = pattern.substr(0, pattern.size() - any.size());
     return line.size() > head.size() && lstrcmpiA(line.substr(0, head.size()).c_str(), head.c_str()) == 0;
   }
   return lstrcmpiA(line.c_str(), pattern.c_str()) == 0;
@@ -118,9 +119,6 @@ std::string ProgramUnderTest() {
   return program;
 }
 
-REGSAM ProgramRegistryView() {
-  return Is32BitProgram(ProgramUnderTest()) && Is64BitSystem() ? KEY_WOW64_32KEY : 0;
-}
 
 bool Click(HWND dialog, int id, UINT timeout_ms) {
   HWND button = GetDlgItem(dialog, id);
@@ -251,9 +249,12 @@ std::vector<std::string> Unexplained(const std::vector<std::string>& lines,
 const std::vector<std::string>& SystemNoise() {
   static const std::vector<std::string> noise = {
       // Wine's own settings, which its user32 writes while a program runs
-      "+key HKCU\\Software\\Wine\\*", "+value HKCU\\Software\\Wine\\*",
-      "~value HKCU\\Software\\Wine\\*", "-value HKCU\\Software\\Wine\\*",
-      "-key HKCU\\Software\\Wine\\*"};
+      "+key HKCU\\Software\\Wine\\...", "+value HKCU\\Software\\Wine\\...",
+      "~value HKCU\\Software\\Wine\\...", "-value HKCU\\Software\\Wine\\...",
+      "-key HKCU\\Software\\Wine\\...",
+      // the console that Wine's "start" opens for the 9x family's batch line
+      // (see uninstall_support.h) records its settings
+      "+key HKCU\\Console", "+value HKCU\\Console [...", "+key HKCU\\Console\\...", "+value HKCU\\Console\\..."};
   return noise;
 }
 
@@ -263,9 +264,9 @@ std::string Join(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::string ReadString(HKEY hive, const std::string& path, const std::string& name, REGSAM view) {
+std::string ReadString(HKEY hive, const std::string& path, const std::string& name) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return "";
+  if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "";
   char data[2048];
   DWORD size = sizeof(data) - 1, type = 0;
   LONG result = RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);

@@ -14,9 +14,6 @@ namespace setup_e2e {
 // The i686 uninstall.exe of the win32 build tree beside this test's tree when
 // there is one, else the program that UNINSTALL_EXE names.
 std::string ProgramUnderTest();
-// KEY_WOW64_32KEY when the program under test is a 32-bit program on a
-// 64-bit system (its CLSID keys are in the 32-bit view), else 0.
-REGSAM ProgramRegistryView();
 
 // BM_CLICK sent to the button itself, as a mouse click reaches it: a disabled
 // button is not pressed. A click that opens a modal dialog is answered only
@@ -40,8 +37,8 @@ Registry ReadRegistry();
 // HKCU\Software\Classes are named by their HKEY_CLASSES_ROOT path, once.
 std::vector<std::string> Differences(const Registry& before, const Registry& after);
 
-// The lines that match none of the patterns. A pattern is a line as above
-// whose path may end in "\*": any path below that key.
+// The lines that match none of the patterns. A pattern is a line as above,
+// or the beginning of lines followed by "...".
 std::vector<std::string> Unexplained(const std::vector<std::string>& lines,
                                      const std::vector<std::string>& patterns);
 
@@ -51,8 +48,8 @@ const std::vector<std::string>& SystemNoise();
 std::string Join(const std::vector<std::string>& lines);
 
 // The value of hive\path name (empty name: the default value) read as text
-// in the given view; empty when missing.
-std::string ReadString(HKEY hive, const std::string& path, const std::string& name, REGSAM view = 0);
+// empty when missing.
+std::string ReadString(HKEY hive, const std::string& path, const std::string& name);
 // A REG_DWORD value; false when missing.
 bool ReadDword(HKEY hive, const std::string& path, const std::string& name, DWORD* value);
 bool SetString(HKEY hive, const std::string& path, const std::string& name, const std::string& value);
