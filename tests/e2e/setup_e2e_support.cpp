@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwctype>
 #include <set>
 
@@ -36,11 +37,42 @@ std::wstring Upper(const std::wstring& text) {
 
 std::string Name(const std::wstring& name) { return testenv::Utf8(name); }
 
+// Set while Differences describes the data too.
+bool WithData = false;
+
+std::string DataText(const testenv::RegistryValueSnapshot& value) {
+  const std::string& data = value.data;
+  if ((value.type == REG_SZ || value.type == REG_EXPAND_SZ) && data.size() % 2 == 0) {
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / 2);
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return "\"" + testenv::Utf8(text) + "\"";
+  }
+  if (value.type == REG_DWORD && data.size() == 4) {
+    DWORD number;
+    memcpy(&number, data.data(), 4);
+    return std::to_string(number);
+  }
+  std::string hex;
+  char byte[4];
+  for (size_t i = 0; i < data.size() && i < 24; ++i) {
+    std::snprintf(byte, sizeof(byte), "%02X ", static_cast<unsigned char>(data[i]));
+    hex += byte;
+  }
+  return "bytes " + hex + (data.size() > 24 ? "... (" + std::to_string(data.size()) + ")" : "(" + std::to_string(data.size()) + ")");
+}
+
+std::string ValueLine(char sign, const std::string& path, const testenv::RegistryValueSnapshot& value,
+                      const testenv::RegistryValueSnapshot* old = nullptr) {
+  std::string line = std::string(1, sign) + "value " + path + " [" + Name(value.name) + "]";
+  if (!WithData) return line;
+  return line + " = " + DataText(value) + (old ? " (was " + DataText(*old) + ")" : "");
+}
+
 void ListTree(char sign, const testenv::RegistryKeySnapshot& tree, const std::string& path,
               std::vector<std::string>* out) {
   out->push_back(std::string(1, sign) + "key " + path);
   for (const testenv::RegistryValueSnapshot& value : tree.values)
-    out->push_back(std::string(1, sign) + "value " + path + " [" + Name(value.name) + "]");
+    out->push_back(ValueLine(sign, path, value));
   for (const testenv::RegistryKeySnapshot& subkey : tree.subkeys)
     ListTree(sign, subkey, path + "\\" + Name(subkey.name), out);
 }
@@ -54,12 +86,12 @@ void Compare(const testenv::RegistryKeySnapshot& before, const testenv::Registry
                 : j == after.values.size() ? -1
                                            : Upper(before.values[i].name).compare(Upper(after.values[j].name));
     if (order < 0) {
-      out->push_back("-value " + path + " [" + Name(before.values[i++].name) + "]");
+      out->push_back(ValueLine('-', path, before.values[i++]));
     } else if (order > 0) {
-      out->push_back("+value " + path + " [" + Name(after.values[j++].name) + "]");
+      out->push_back(ValueLine('+', path, after.values[j++]));
     } else {
       if (before.values[i].type != after.values[j].type || before.values[i].data != after.values[j].data)
-        out->push_back("~value " + path + " [" + Name(before.values[i].name) + "]");
+        out->push_back(ValueLine('~', path, after.values[j], &before.values[i]));
       ++i, ++j;
     }
   }
@@ -221,7 +253,8 @@ Registry ReadRegistry() {
   return registry;
 }
 
-std::vector<std::string> Differences(const Registry& before, const Registry& after) {
+std::vector<std::string> Differences(const Registry& before, const Registry& after, bool with_data) {
+  WithData = with_data;
   std::vector<std::string> raw;
   Compare(before.classes, after.classes, "HKCR", &raw);
   Compare(before.user, after.user, "HKCU", &raw);
@@ -254,7 +287,10 @@ const std::vector<std::string>& SystemNoise() {
       "-key HKCU\\Software\\Wine\\...",
       // the console that Wine's "start" opens for the 9x family's batch line
       // (see uninstall_support.h) records its settings
-      "+key HKCU\\Console", "+value HKCU\\Console [...", "+key HKCU\\Console\\...", "+value HKCU\\Console\\..."};
+      "+key HKCU\\Console", "+value HKCU\\Console [...", "+key HKCU\\Console\\...", "+value HKCU\\Console\\...",
+      // the display driver records its date when a session starts
+      "~value HKLM\\System\\CurrentControlSet\\Control\\Class\\...",
+      "~value HKLM\\System\\CurrentControlSet\\Control\\Video\\..."};
   return noise;
 }
 

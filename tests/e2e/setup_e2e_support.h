@@ -35,7 +35,9 @@ Registry ReadRegistry();
 // path from its hive ("HKCR\.zip"). Keys added or removed are listed with
 // every key and value below them. Keys of HKLM\Software\Classes and
 // HKCU\Software\Classes are named by their HKEY_CLASSES_ROOT path, once.
-std::vector<std::string> Differences(const Registry& before, const Registry& after);
+// With with_data each value line ends in " = " and its data (and the old
+// data of a changed value), for people to read.
+std::vector<std::string> Differences(const Registry& before, const Registry& after, bool with_data = false);
 
 // The lines that match none of the patterns. A pattern is a line as above,
 // or the beginning of lines followed by "...".
