@@ -31,7 +31,7 @@ bool ComposeUninstallNotice(char* out, size_t size, const char* first_line,
   NoticeWriter notice(out, size);
   notice.Append(first_line);
   notice.Append("\n");
-  if (!IsSingleStringFormat(second_line)) {
+  if (!IsSafeStringFormat(second_line)) {
     notice.Append(second_line);
     return notice.Complete();
   }

@@ -4,7 +4,7 @@
 
 // Writes first_line, a line feed and second_line into out (size bytes).
 // second_line is used as a format with path as its one argument only when it
-// is a single-string format; otherwise it is shown as it stands. Whatever
+// is a safe string format; otherwise it is shown as it stands. Whatever
 // does not fit is left out at a character boundary. False when the text was
 // shortened.
 bool ComposeUninstallNotice(char* out, size_t size, const char* first_line,

@@ -35,7 +35,7 @@ bool AppendTextCut(char* dst, size_t size, const char* src, size_t length) {
   return static_cast<size_t>(p - src) >= length || *p == '\0';
 }
 
-bool IsSingleStringFormat(const char* format) {
+bool IsSafeStringFormat(const char* format) {
   int strings = 0;
   for (const char* p = format; *p; ++p) {
     if (*p != '%') continue;
@@ -45,11 +45,11 @@ bool IsSingleStringFormat(const char* format) {
     else if (*p != '%')
       return false;  // any other conversion, flag, width or a trailing '%'
   }
-  return strings == 1;
+  return strings <= 1;
 }
 
 bool FormatSingleString(char* dst, size_t size, const char* format, const char* arg) {
-  if (!IsSingleStringFormat(format)) return false;
+  if (!IsSafeStringFormat(format)) return false;
   size_t arg_length = std::strlen(arg);
   size_t length = 0;
   for (const char* p = format; *p; ++p) {

@@ -16,13 +16,14 @@ bool AppendText(char* dst, size_t size, const char* src);
 // when anything had to be left out.
 bool AppendTextCut(char* dst, size_t size, const char* src, size_t length);
 
-// True when format holds exactly one "%s" and no other conversion ("%%" is a
-// literal percent sign). Only such a text may be used as the format of a
+// True when format holds at most one "%s" and no other conversion ("%%" is
+// a literal percent sign). Only such a text may be used as the format of a
 // call that supplies one string; any other "%" sequence could read or write
-// memory that the call never passed.
-bool IsSingleStringFormat(const char* format);
+// memory that the call never passed. A text without "%s" is safe too: it
+// just does not show the argument.
+bool IsSafeStringFormat(const char* format);
 
-// Writes format with its "%s" replaced by arg and each "%%" by "%"; dst
-// must not overlap either. False, with dst untouched, when format is not a
-// single-string format or the result does not fit.
+// Writes format with its "%s" (if any) replaced by arg and each "%%" by "%";
+// dst must not overlap either. False, with dst untouched, when format is not
+// a safe string format or the result does not fit.
 bool FormatSingleString(char* dst, size_t size, const char* format, const char* arg);

@@ -36,7 +36,7 @@ const char* GetMsgText(int id) {
 
 const char* GetMsgFormat(int id) {
   const char* text = GetMsgText(id);
-  if (IsSingleStringFormat(text)) return text;
+  if (IsSafeStringFormat(text)) return text;
   // A translation with any other "%" sequence could read or write memory
   // through the format: the program's own text is used instead.
   char* own = NextMessageBuffer();

@@ -6,6 +6,6 @@
 const char* GetMsgText(int id);
 
 // The text of a message that callers fill with one string (5106, 5108): the
-// translated text when it holds exactly one "%s" and no other conversion,
-// else the program's own text. Takes one or two of the rotating buffers.
+// translated text when it holds at most one "%s" and no other conversion
+// (a translation may leave the string out), else the program's own text. Takes one or two of the rotating buffers.
 const char* GetMsgFormat(int id);

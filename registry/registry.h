@@ -49,3 +49,10 @@ bool RegKeyExists(HKEY hive, const char* text);
 // family's single RegDeleteKeyA removed the tree).
 int KeyTreePassCounter();
 int KeyTreePassesRun();
+
+// Copies every value of one key into another (created when missing), with
+// its type and bytes. A value whose name or data does not fit the layer's
+// buffers (255 characters, 4096 bytes) is left out. False when the source key
+// cannot be opened or the target key cannot be created; nothing is created
+// for a missing source.
+bool CopyRegValues(HKEY from_hive, const char* from_text, HKEY to_hive, const char* to_text);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The uninstaller on a large installation, under wine64:
+# The uninstaller on a large installation, under Wine (BENCH_ARCH 32, the
+# default: the i686 program in a 32-bit prefix; 64: the x86_64 build):
 # - a generated installation of 10,000 entries (folders five levels deep,
 #   files in the deepest ones), listed folders first, parents before their
 #   children: the order that needs the most passes;
@@ -9,20 +10,23 @@
 # - the number of deletion passes, counted in a separate run with Wine's
 #   relay trace: an extra listed folder that holds an unlisted file is looked
 #   at once in every pass and never removed, so it changes nothing else.
-# Needs build/win64/uninstall.exe (BENCH_UNINSTALL_EXE names another).
-# BENCH_UNINSTALL_RUNS sets the number of timed runs of each (default 5);
-# BENCH_UNINSTALL_PREFIX the Wine prefix (default build/bench/uninstall).
+# Needs build/win32/uninstall.exe or build/win64/uninstall.exe
+# (BENCH_UNINSTALL_EXE names another). BENCH_UNINSTALL_RUNS sets the number
+# of timed runs of each (default 5); BENCH_UNINSTALL_PREFIX the Wine prefix
+# (default build/bench/uninstall<arch>).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
-program=${BENCH_UNINSTALL_EXE:-$root/build/win64/uninstall.exe}
+arch=${BENCH_ARCH:-32}
+if [ "$arch" = 32 ]; then preset=win32; else preset=win64; fi
+program=${BENCH_UNINSTALL_EXE:-$root/build/$preset/uninstall.exe}
 runs=${BENCH_UNINSTALL_RUNS:-5}
-[ -f "$program" ] || { echo "bench-uninstall: $program is missing (build the win64 preset first)" >&2; exit 1; }
+[ -f "$program" ] || { echo "bench-uninstall: $program is missing (build the $preset preset first)" >&2; exit 1; }
 
-wine_env_init 64
+wine_env_init "$arch"
 ensure_display || { echo "bench-uninstall: no X display" >&2; exit 1; }
-prefix=${BENCH_UNINSTALL_PREFIX:-$root/build/bench/uninstall}
-make_prefix 64 "$prefix"
+prefix=${BENCH_UNINSTALL_PREFIX:-$root/build/bench/uninstall$arch}
+make_prefix "$arch" "$prefix"
 export WINEPREFIX=$prefix WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
 bench=$prefix/drive_c/bench
 rm -rf "$bench"
@@ -58,7 +62,7 @@ done
 (cd "$tree" && printf '%s\0' "${files[@]}" | xargs -0 touch)
 for file in "${files[@]}"; do printf '%s\r\n' "${file//\//\\}"; done >> "$list"
 
-echo "uninstaller on a generated installation under wine64, $runs runs each:"
+echo "uninstaller on a generated installation ($preset build), $runs runs each:"
 echo "  $entries list entries: ${#folders[@]} folders on 5 levels, $file_count files; folders listed first, parents before children"
 
 # A copy of the tree as an installation: the program and its list beside it.

@@ -1,1 +1,217 @@
 #include "shell/archive_types.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "common/os_version.h"
+#include "common/text.h"
+#include "lang/messages.h"
+#include "registry/registry.h"
+#include "res/resource.h"
+#include "shell/new_menu.h"
+#include "shell/program_files.h"
+
+const char* const ArchiveExtensionTable[ArchiveTypeCount] = {
+    ".kex", ".zip", ".cab", ".arj", ".lzh.lha", ".ace",
+    ".tar", ".gz.tgz", ".uue.xxe.uu", ".bz2.tbz2.bz.tbz", ".jar", ".iso"};
+
+namespace {
+
+const int KexRow = 0;
+const int ZipRow = 1;
+
+const char OwnFileType[] = "Zobrix";
+const char OwnZipFileType[] = "Zobrix.ZIP";
+const char ContentTypeValue[] = "Content Type";
+
+// ".k00" onwards: a take-over registers 30 on the NT family and 100 on the
+// 9x family; a give-back walks all 100, whichever family took them over.
+const int NtVolumeCount = 30;
+const int AllVolumeCount = 100;
+
+// The key texts of one extension, each formed whole or not at all.
+struct ExtensionKeys {
+  char extension[32];
+  char shell_new[48];    // "<e>\ShellNew" below HKEY_CLASSES_ROOT
+  char record[48];       // "Setup\<e>" below the product settings key
+  char record_copy[64];  // "Setup\<e>\ShellNew": the previous owner's ShellNew values
+};
+
+bool FormExtensionKeys(const char* extension, size_t length, ExtensionKeys& keys) {
+  keys.extension[0] = '\0';
+  return AppendTextCut(keys.extension, sizeof(keys.extension), extension, length) &&
+         FormatSingleString(keys.shell_new, sizeof(keys.shell_new), "%s\\ShellNew", keys.extension) &&
+         FormatSingleString(keys.record, sizeof(keys.record), "Setup\\%s", keys.extension) &&
+         FormatSingleString(keys.record_copy, sizeof(keys.record_copy), "Setup\\%s\\ShellNew",
+                            keys.extension);
+}
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualIgnoringCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b)
+    if (UpperAscii(*a) != UpperAscii(*b)) return false;
+  return *a == *b;
+}
+
+bool IsOwnTypeName(const char* type) {
+  return EqualIgnoringCase(type, OwnFileType) || EqualIgnoringCase(type, OwnZipFileType);
+}
+
+// ".k%02d" of 0 to 99.
+void FormVolumeExtension(int number, char (&volume)[8]) {
+  volume[0] = '.';
+  volume[1] = 'k';
+  volume[2] = static_cast<char>('0' + number / 10);
+  volume[3] = static_cast<char>('0' + number % 10);
+  volume[4] = '\0';
+}
+
+void SavePreviousOwner(const ExtensionKeys& keys) {
+  const char* e = keys.extension;
+  char type[512];
+  char content[512];
+  char template_name[1024];
+  char null_file[10];
+  GetRegString(HKEY_CLASSES_ROOT, e, "", type, "", sizeof(type));
+  GetRegString(HKEY_CLASSES_ROOT, e, ContentTypeValue, content, "", sizeof(content));
+  GetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "FileName", template_name, "",
+               sizeof(template_name));
+  const bool has_null_file =
+      GetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "NullFile", null_file, "", sizeof(null_file));
+  const bool existed = RegKeyExists(HKEY_CLASSES_ROOT, e);
+  SetUserRegDword(keys.record, "Exist", existed ? 1 : 0);
+  SetUserRegString(keys.record, "Type", type);
+  SetUserRegString(keys.record, "Content", content);
+  SetUserRegString(keys.record, "ShellNew",
+                   template_name[0] == '\0' && has_null_file ? "*" : template_name);
+  // The New-menu entry replaces the whole ShellNew key, and "FileName" and
+  // "NullFile" alone cannot bring back an entry made of "Data", "Command" or
+  // "ItemName": keep every value, and no copy from an earlier owner.
+  DeleteRegKey(HKEY_CURRENT_USER, keys.record_copy);
+  CopyRegValues(HKEY_CLASSES_ROOT, keys.shell_new, HKEY_CURRENT_USER, keys.record_copy);
+}
+
+void TakeOver(const ExtensionKeys& keys, int row, const SetupOptions& options) {
+  const char* e = keys.extension;
+  // A repeated setup must not record the archiver as its own previous owner.
+  if (!IsOwnFileType(e)) SavePreviousOwner(keys);
+  SetRegString(HKEY_CLASSES_ROOT, e, "", row == ZipRow ? OwnZipFileType : OwnFileType);
+  DeleteRegValue(HKEY_CLASSES_ROOT, e, ContentTypeValue);
+  if (row == KexRow) {
+    const int count = GetNtVersion() != 0 ? NtVolumeCount : AllVolumeCount;
+    char volume[8];
+    for (int i = 0; i < count; ++i) {
+      FormVolumeExtension(i, volume);
+      SetRegString(HKEY_CLASSES_ROOT, volume, "", OwnFileType);
+      DeleteRegValue(HKEY_CLASSES_ROOT, volume, ContentTypeValue);
+    }
+  }
+  if ((row == KexRow || row == ZipRow) && options.ShellExt)
+    WriteNewMenuEntry(e, row == KexRow ? NewTemplate::Kex : NewTemplate::Zip);
+}
+
+void GiveBack(const ExtensionKeys& keys, int row) {
+  const char* e = keys.extension;
+  // Another program took the extension meanwhile, or it was never ours.
+  if (!IsOwnFileType(e)) return;
+  // Without a record the key counts as one that existed, with no owner.
+  const bool existed = GetUserRegDword(keys.record, "Exist", 1) != 0;
+  char type[512];
+  char content[512];
+  GetUserRegString(keys.record, "Type", type, "", sizeof(type));
+  if (IsOwnTypeName(type)) type[0] = '\0';
+  GetUserRegString(keys.record, "Content", content, "", sizeof(content));
+  if (existed) {
+    SetRegString(HKEY_CLASSES_ROOT, e, "", type);
+    if (content[0] != '\0')
+      SetRegString(HKEY_CLASSES_ROOT, e, ContentTypeValue, content);
+    else
+      DeleteRegValue(HKEY_CLASSES_ROOT, e, ContentTypeValue);
+    char template_name[1024];
+    GetUserRegString(keys.record, "ShellNew", template_name, "", sizeof(template_name));
+    DeleteRegValue(HKEY_CLASSES_ROOT, keys.shell_new, "FileName");
+    if (template_name[0] == '*')
+      SetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "NullFile", "");
+    else if (template_name[0] != '\0')
+      SetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "FileName", template_name);
+    CopyRegValues(HKEY_CURRENT_USER, keys.record_copy, HKEY_CLASSES_ROOT, keys.shell_new);
+  } else {
+    DeleteRegKey(HKEY_CLASSES_ROOT, keys.shell_new);
+    DeleteRegKey(HKEY_CLASSES_ROOT, e);
+  }
+  if (row == KexRow) {
+    char volume[8];
+    for (int i = 0; i < AllVolumeCount; ++i) {
+      FormVolumeExtension(i, volume);
+      if (existed && type[0] != '\0') {
+        SetRegString(HKEY_CLASSES_ROOT, volume, "", type);
+        if (content[0] != '\0') SetRegString(HKEY_CLASSES_ROOT, volume, ContentTypeValue, content);
+      } else {
+        DeleteRegKey(HKEY_CLASSES_ROOT, volume);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void UpdateAssociations(const SetupOptions& options) {
+  CompleteNewTemplates();
+  for (int row = 0; row < ArchiveTypeCount; ++row) {
+    // ".gz.tgz" is .gz, then .tgz: each extension runs to the next full stop.
+    for (const char* start = ArchiveExtensionTable[row]; *start != '\0';) {
+      const char* next = strchr(start + 1, '.');
+      const size_t length = next ? static_cast<size_t>(next - start) : strlen(start);
+      ExtensionKeys keys;
+      if (FormExtensionKeys(start, length, keys)) {
+        if (options.Assoc[row])
+          TakeOver(keys, row, options);
+        else
+          GiveBack(keys, row);
+      }
+      start += length;
+    }
+  }
+}
+
+bool IsOwnFileType(const char* extension) {
+  char type[80];
+  GetRegString(HKEY_CLASSES_ROOT, extension, "", type, "", sizeof(type));
+  return IsOwnTypeName(type);
+}
+
+void RegisterFileTypes() {
+  char archiver[1024];
+  char command[1040];
+  char icon[1040];
+  char recovery_icon[1040];
+  // An archiver path that does not fit leaves the commands and icons unwritten.
+  const bool have_path =
+      ArchiverPath(archiver, sizeof(archiver)) && CopyText(command, sizeof(command), "\"") &&
+      AppendText(command, sizeof(command), archiver) &&
+      AppendText(command, sizeof(command), "\" \"%1\"") &&
+      CopyText(icon, sizeof(icon), archiver) && AppendText(icon, sizeof(icon), ",0") &&
+      CopyText(recovery_icon, sizeof(recovery_icon), archiver) &&
+      AppendText(recovery_icon, sizeof(recovery_icon), ",1");
+
+  SetRegString(HKEY_CLASSES_ROOT, "Zobrix", "", GetMsgText(MSG_ARCHIVE_TYPE));
+  if (have_path) {
+    SetRegString(HKEY_CLASSES_ROOT, "Zobrix\\shell\\open\\command", "", command);
+    SetRegString(HKEY_CLASSES_ROOT, "Zobrix\\DefaultIcon", "", icon);
+  }
+  SetRegString(HKEY_CLASSES_ROOT, "Zobrix.ZIP", "", GetMsgText(MSG_ZIP_TYPE));
+  if (have_path) {
+    SetRegString(HKEY_CLASSES_ROOT, "Zobrix.ZIP\\shell\\open\\command", "", command);
+    SetRegString(HKEY_CLASSES_ROOT, "Zobrix.ZIP\\DefaultIcon", "", icon);
+  }
+  SetRegString(HKEY_CLASSES_ROOT, ".rev", "", "Zobrix.REV");
+  SetRegString(HKEY_CLASSES_ROOT, "Zobrix.REV", "", GetMsgText(MSG_RECOVERY_TYPE));
+  if (have_path) {
+    SetRegString(HKEY_CLASSES_ROOT, "Zobrix.REV\\shell\\open\\command", "", command);
+    SetRegString(HKEY_CLASSES_ROOT, "Zobrix.REV\\DefaultIcon", "", recovery_icon);
+  }
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}

@@ -204,7 +204,7 @@ TEST(SetupMode, SetupDialogCarriesTheProgramIcon) {
   // The dialog surely has a font; a system that answers WM_GETFONT with
   // null from another process (Wine 8 does) cannot report the icon either.
   bool answers_handles = SendMessageW(dialog, WM_GETFONT, 0, 0) != 0;
-  testenv::PressButton(dialog, IDCANCEL);
+  testenv::PressCloseBox(dialog);
   DWORD code = 1;
   ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
   EXPECT_EQ(code, 0u);
@@ -223,7 +223,7 @@ TEST(SetupMode, SetupWordsInAnyCase) {
     HWND dialog = testenv::WaitForWindow(run.ProcessId(), kStartTimeoutMs);
     ASSERT_NE(dialog, nullptr);
     EXPECT_NE(GetDlgItem(dialog, IDC_SELECT_ALL), nullptr);
-    ASSERT_TRUE(testenv::PressButton(dialog, IDCANCEL));
+    ASSERT_TRUE(testenv::PressCloseBox(dialog));
     DWORD code = 1;
     ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
     EXPECT_EQ(code, 0u);
@@ -267,7 +267,7 @@ TEST(SetupMode, RichEditComesFromTheSystemFolder) {
     if (SameText(module, std::string(system_folder) + "\\riched32.dll")) system_copy = true;
   }
   EXPECT_TRUE(system_copy);
-  ASSERT_TRUE(testenv::PressButton(dialog, IDCANCEL));
+  ASSERT_TRUE(testenv::PressCloseBox(dialog));
   DWORD code = 1;
   ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
   EXPECT_EQ(code, 0u);

@@ -1,6 +1,33 @@
 #include "tests/support/process_driver.h"
 
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <map>
+#include <set>
+
 namespace testenv {
+
+namespace {
+
+// Processes started through ProgramRun since the last test ended.
+std::vector<DWORD>& StartedProcesses() {
+  static std::vector<DWORD> started;
+  return started;
+}
+
+// Processes of the prefix that Wine starts for itself; a process id of a
+// test's program that ended may have been reused by one of them.
+bool IsSystemProcess(const wchar_t* name) {
+  static const wchar_t* const names[] = {L"explorer.exe", L"services.exe", L"winedevice.exe",
+                                         L"plugplay.exe", L"svchost.exe",  L"rpcss.exe",
+                                         L"wineboot.exe", L"winemenubuilder.exe"};
+  for (const wchar_t* system : names)
+    if (lstrcmpiW(name, system) == 0) return true;
+  return false;
+}
+
+}  // namespace
 
 ProgramRun::~ProgramRun() {
   if (process_) {
@@ -27,6 +54,7 @@ bool ProgramRun::Start(const std::string& exe, const std::string& arguments, con
   CloseHandle(info.hThread);
   process_ = info.hProcess;
   pid_ = info.dwProcessId;
+  StartedProcesses().push_back(pid_);
   return true;
 }
 
@@ -40,6 +68,53 @@ bool ProgramRun::Wait(DWORD timeout_ms, DWORD* code) {
 
 bool ProgramRun::Running() const {
   return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+std::vector<std::string> EndProcessesStartedByTest() {
+  std::vector<std::string> ended;
+  std::vector<DWORD>& started = StartedProcesses();
+  if (started.empty()) return ended;
+  // A process that ends may leave its children behind, so each round takes
+  // a new snapshot until no process of the tree is left.
+  std::set<DWORD> tree(started.begin(), started.end());
+  for (int round = 0; round < 20; ++round) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) break;
+    std::map<DWORD, PROCESSENTRY32W> processes;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+      processes[entry.th32ProcessID] = entry;
+    CloseHandle(snapshot);
+    for (bool grown = true; grown;) {
+      grown = false;
+      for (const auto& process : processes)
+        if (!tree.count(process.first) && tree.count(process.second.th32ParentProcessID) &&
+            !IsSystemProcess(process.second.szExeFile))
+          grown = tree.insert(process.first).second || grown;
+    }
+    bool any = false;
+    for (DWORD pid : tree) {
+      auto process = processes.find(pid);
+      if (process == processes.end() || pid == GetCurrentProcessId() ||
+          IsSystemProcess(process->second.szExeFile))
+        continue;
+      HANDLE handle = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+      if (!handle) continue;
+      if (WaitForSingleObject(handle, 0) == WAIT_TIMEOUT && TerminateProcess(handle, 1)) {
+        WaitForSingleObject(handle, 5000);
+        char line[400];
+        std::snprintf(line, sizeof(line), "%ls (pid %lu)", process->second.szExeFile,
+                      static_cast<unsigned long>(pid));
+        ended.push_back(line);
+        any = true;
+      }
+      CloseHandle(handle);
+    }
+    if (!any) break;
+  }
+  started.clear();
+  return ended;
 }
 
 namespace {
@@ -68,12 +143,24 @@ std::vector<HWND> TopLevelWindows(DWORD pid) {
 
 HWND WaitForWindow(DWORD pid, DWORD timeout_ms, const std::wstring& class_name) {
   DWORD start = GetTickCount();
+  HANDLE process = pid == GetCurrentProcessId() ? nullptr : OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+  HWND found = nullptr;
   for (;;) {
     for (HWND window : TopLevelWindows(pid))
-      if (class_name.empty() || ClassName(window) == class_name) return window;
-    if (GetTickCount() - start > timeout_ms) return nullptr;
-    Sleep(50);
+      if (!found && (class_name.empty() || ClassName(window) == class_name)) found = window;
+    if (found || GetTickCount() - start > timeout_ms) break;
+    // a window shown just before the end was looked for above
+    if (process && WaitForSingleObject(process, 50) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      GetExitCodeProcess(process, &code);
+      std::fprintf(stderr, "WaitForWindow: process %lu ended with exit code %lu before it showed a window\n",
+                   static_cast<unsigned long>(pid), static_cast<unsigned long>(code));
+      break;
+    }
+    if (!process) Sleep(50);
   }
+  if (process) CloseHandle(process);
+  return found;
 }
 
 bool WaitForWindowGone(HWND window, DWORD timeout_ms) {
@@ -85,12 +172,25 @@ bool WaitForWindowGone(HWND window, DWORD timeout_ms) {
   return true;
 }
 
+bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer)) {
+    std::fprintf(stderr, "window %p did not answer message 0x%X within %u ms\n",
+                 static_cast<void*>(window), message, kSendTimeoutMs);
+    return false;
+  }
+  if (result) *result = static_cast<LRESULT>(answer);
+  return true;
+}
+
 std::wstring WindowText(HWND window) {
   wchar_t buffer[4096];
   // WM_GETTEXT is marshalled across processes, so this reads another
   // program's controls too.
-  LRESULT length = SendMessageW(window, WM_GETTEXT, sizeof(buffer) / sizeof(buffer[0]),
-                                reinterpret_cast<LPARAM>(buffer));
+  LRESULT length = 0;
+  if (!SendWithTimeout(window, WM_GETTEXT, sizeof(buffer) / sizeof(buffer[0]),
+                       reinterpret_cast<LPARAM>(buffer), &length))
+    return std::wstring();
   return std::wstring(buffer, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
@@ -129,12 +229,19 @@ std::wstring ControlText(HWND dialog, int id) {
 
 bool IsChecked(HWND dialog, int id) {
   HWND control = GetDlgItem(dialog, id);
-  return control && SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  LRESULT state = 0;
+  return control && SendWithTimeout(control, BM_GETCHECK, 0, 0, &state) && state == BST_CHECKED;
 }
 
 bool PressButton(HWND dialog, int id) {
   HWND control = GetDlgItem(dialog, id);
-  return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control)) != 0;
+  // a user cannot click what is disabled or not shown
+  if (!control || !IsWindowEnabled(control) || !IsWindowVisible(control)) return false;
+  return PostMessageW(control, BM_CLICK, 0, 0) != 0;
+}
+
+bool PressCloseBox(HWND window) {
+  return PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) != 0;
 }
 
 bool PressKey(HWND window, WORD virtual_key) {
@@ -152,7 +259,9 @@ std::wstring MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
 
 HICON MessageBoxIcon(HWND box) {
   HWND icon = GetDlgItem(box, 0x440);
-  return icon ? reinterpret_cast<HICON>(SendMessageW(icon, STM_GETICON, 0, 0)) : nullptr;
+  LRESULT handle = 0;
+  if (!icon || !SendWithTimeout(icon, STM_GETICON, 0, 0, &handle)) return nullptr;
+  return reinterpret_cast<HICON>(handle);
 }
 
 namespace {
@@ -236,7 +345,9 @@ bool MessageBoxHasIcon(HWND box, LPCWSTR system_icon) {
 }
 
 HICON WindowBigIcon(HWND window) {
-  return reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0));
+  LRESULT handle = 0;
+  if (!SendWithTimeout(window, WM_GETICON, ICON_BIG, 0, &handle)) return nullptr;
+  return reinterpret_cast<HICON>(handle);
 }
 
 }  // namespace testenv

@@ -20,7 +20,10 @@ struct ControlInfo {
 class ProgramRun {
  public:
   ProgramRun() = default;
-  ~ProgramRun();  // ends the process if it still runs
+  // Ends the process if it still runs. What it started (a command
+  // interpreter, a copy of itself) runs on until the test ends: see
+  // EndProcessesStartedByTest.
+  ~ProgramRun();
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;
 
@@ -41,14 +44,28 @@ class ProgramRun {
   DWORD elapsed_ms_ = 0;
 };
 
+// Ends every process that the current test started through ProgramRun and
+// every process those started in turn (the command interpreter of a batch
+// file, the copies it runs, their consoles), and returns one line per
+// process it had to end ("cmd.exe (pid 123)"). The per-test listener calls it
+// after each test and reports what it ended.
+std::vector<std::string> EndProcessesStartedByTest();
+
 // Visible top-level windows of a process.
 std::vector<HWND> TopLevelWindows(DWORD pid);
 // Waits until the process shows a visible top-level window (and, when
 // class_name is not empty, one of that class, "#32770" for dialogs and
-// message boxes); null after timeout_ms.
+// message boxes); null after timeout_ms, or as soon as the process has
+// ended, which it then reports on the error stream with its exit code.
 HWND WaitForWindow(DWORD pid, DWORD timeout_ms, const std::wstring& class_name = L"#32770");
 // Waits until the window is gone (destroyed or hidden).
 bool WaitForWindowGone(HWND window, DWORD timeout_ms);
+
+// Messages to another program's windows give up after this long, so that a
+// hung program fails the test that waits on it instead of stalling the run.
+const UINT kSendTimeoutMs = 5000;
+// SendMessageTimeoutW with that limit; false when the window did not answer.
+bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
 
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
@@ -56,9 +73,12 @@ std::vector<ControlInfo> ChildControls(HWND dialog);
 std::wstring ControlText(HWND dialog, int id);
 bool IsChecked(HWND dialog, int id);
 
-// Clicks a button the way the user does: the dialog receives WM_COMMAND with
-// BN_CLICKED from that control.
+// Clicks a button the way the user does, with BM_CLICK: a disabled or
+// hidden button is not pressed (false). The click is posted, so a button
+// that opens a modal dialog does not hold up the caller.
 bool PressButton(HWND dialog, int id);
+// Clicks the window's close box (the setup dialog has no Cancel button).
+bool PressCloseBox(HWND window);
 // Sends a key to the focused control of the window's thread (VK_ESCAPE, VK_F1...).
 bool PressKey(HWND window, WORD virtual_key);
 

@@ -1,6 +1,77 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tests/support/process_driver.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+// Each test gets a temporary folder of its own, which the programs it starts
+// inherit through TEMP and TMP: one test's batch file "Uninstall_Kex.Bat" is
+// never another's. When the test ends, whatever it started and left running
+// is ended (and named), then the folder goes.
+class PerTestIsolation : public testing::EmptyTestEventListener {
+ public:
+  void OnTestStart(const testing::TestInfo& test) override {
+    std::string root = TempRoot();
+    static unsigned counter = 0;
+    folder_ = root + "test" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
+    if (!testenv::MakeFolders(folder_)) {
+      std::fprintf(stderr, "%s.%s: cannot create its temporary folder %s\n", test.test_suite_name(),
+                   test.name(), folder_.c_str());
+      folder_.clear();
+      return;
+    }
+    SetEnvironmentVariableA("TEMP", folder_.c_str());
+    SetEnvironmentVariableA("TMP", folder_.c_str());
+  }
+
+  void OnTestEnd(const testing::TestInfo& test) override {
+    for (const std::string& process : testenv::EndProcessesStartedByTest())
+      std::fprintf(stderr, "%s.%s left %s running: ended it\n", test.test_suite_name(), test.name(),
+                   process.c_str());
+    if (folder_.empty()) return;
+    SetEnvironmentVariableA("TEMP", original_temp_.empty() ? nullptr : original_temp_.c_str());
+    SetEnvironmentVariableA("TMP", original_tmp_.empty() ? nullptr : original_tmp_.c_str());
+    // a process that was just ended may still hold a file for a moment
+    for (int attempt = 0; attempt < 20 && testenv::PathExists(folder_); ++attempt) {
+      testenv::RemoveTree(folder_);
+      if (testenv::PathExists(folder_)) Sleep(100);
+    }
+    folder_.clear();
+  }
+
+ private:
+  std::string TempRoot() {
+    if (!recorded_) {
+      original_temp_ = Variable("TEMP");
+      original_tmp_ = Variable("TMP");
+      recorded_ = true;
+    }
+    char buffer[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof(buffer), buffer);
+    return length == 0 || length >= sizeof(buffer) ? "C:\\" : buffer;
+  }
+
+  static std::string Variable(const char* name) {
+    char buffer[1024];
+    DWORD length = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
+    return length == 0 || length >= sizeof(buffer) ? "" : buffer;
+  }
+
+  bool recorded_ = false;
+  std::string folder_;
+  std::string original_temp_;
+  std::string original_tmp_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
+  testing::UnitTest::GetInstance()->listeners().Append(new PerTestIsolation);
   return RUN_ALL_TESTS();
 }

@@ -106,19 +106,20 @@ TEST(AppendTextCut, NeverSplitsADoubleByteCharacter) {
 
 struct FormatCheckCase {
   const char* format;
-  bool single;
+  bool safe;
 };
 
-TEST(IsSingleStringFormat, AcceptsExactlyOnePercentS) {
+TEST(IsSafeStringFormat, AcceptsAtMostOnePercentSAndNoOtherConversion) {
   const FormatCheckCase cases[] = {
       {"%s", true},
       {"delete %s by hand", true},
       {"100%% sure: %s", true},
       {"%s%%", true},
       {"\xC4\xE3 %s", true},
-      {"", false},
-      {"no conversion", false},
-      {"%%s", false},  // a literal percent and an s
+      {"", true},
+      {"no conversion", true},
+      {"100%%", true},
+      {"%%s", true},  // a literal percent and an s
       {"%s %s", false},
       {"%d", false},
       {"%s %n", false},
@@ -133,7 +134,7 @@ TEST(IsSingleStringFormat, AcceptsExactlyOnePercentS) {
   };
   for (const FormatCheckCase& c : cases) {
     SCOPED_TRACE(c.format);
-    EXPECT_EQ(IsSingleStringFormat(c.format), c.single);
+    EXPECT_EQ(IsSafeStringFormat(c.format), c.safe);
   }
 }
 
@@ -152,7 +153,8 @@ TEST(FormatSingleString, ReplacesThePercentSAndLiteralPercents) {
       {"%% %s %%", "p", 64, true, "% p %"},
       {"a%sb", "xyz", 6, true, "axyzb"},   // exact fit
       {"a%sb", "xyz", 5, false, "old"},    // one byte short
-      {"%s %d", "x", 64, false, "old"},    // not a single-string format
+      {"%s %d", "x", 64, false, "old"},    // not a safe string format
+      {"100%% done", "x", 64, true, "100% done"},  // the argument left out
       {"%s", "%d%n", 64, true, "%d%n"},    // the argument is never a format
   };
   for (const FormatCase& c : cases) {

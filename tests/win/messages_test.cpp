@@ -170,10 +170,20 @@ TEST_F(GetMsgFormatTest, TranslationWithOneStringConversionIsUsed) {
   EXPECT_STREQ(GetMsgFormat(MSG_CANNOT_OPEN_LIST), "cannot open %s, 100%% sure");
 }
 
+TEST_F(GetMsgFormatTest, TranslationWithoutAnyConversionIsUsed) {
+  std::string own = OwnString(MSG_CANNOT_OPEN_LIST);
+  for (const char* translation : {"the file list is missing", "100%% missing"}) {
+    SCOPED_TRACE(translation);
+    ProgramLangFile.Clear();
+    LoadLanguageFile(MessageKey(own) + "=\"" + translation + "\"\r\n");
+    EXPECT_STREQ(GetMsgFormat(MSG_CANNOT_OPEN_LIST), translation);
+  }
+}
+
 TEST_F(GetMsgFormatTest, TranslationThatCouldReachMemoryGivesTheOwnText) {
   std::string own = OwnString(MSG_CANNOT_OPEN_LIST);
   ASSERT_NE(own.find("%s"), std::string::npos);
-  for (const char* translation : {"%n%s", "%s %s", "%d", "%x %s", "no conversion", "%*s", "%"}) {
+  for (const char* translation : {"%n%s", "%s %s", "%d", "%x %s", "%*s", "%"}) {
     SCOPED_TRACE(translation);
     ProgramLangFile.Clear();
     LoadLanguageFile(MessageKey(own) + "=\"" + translation + "\"\r\n");

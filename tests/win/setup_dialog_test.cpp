@@ -35,7 +35,10 @@ class SetupDialogTest : public ::testing::Test {
       HWND dialog = testenv::WaitForWindow(GetCurrentProcessId(), 10000);
       if (!dialog) return;
       *shown_icon = testenv::WindowBigIcon(dialog);
-      testenv::PressButton(dialog, button);
+      // the dialog has no Cancel button: the user closes it with the close box
+      bool pressed = button == IDCANCEL ? testenv::PressCloseBox(dialog) : testenv::PressButton(dialog, button);
+      // never leave the modal loop running
+      if (!pressed) PostMessageW(dialog, WM_CLOSE, 0, 0);
     });
     INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), DLG_SETUP, nullptr, SetupDlgProc, 0);
     user.join();

@@ -88,11 +88,17 @@ TEST_F(UninstallNoticeTest, TranslatedFormatWithOnePercentS) {
   EXPECT_TRUE(complete);
   EXPECT_EQ(caption, "Uninstall");
   EXPECT_EQ(text, "Done\nDelete " + ProgramPath() + " by hand (100%)");
+
+  // a translation may leave the path out
+  ProgramLangFile.Clear();
+  LoadLanguageFile(Entry(OwnString(MSG_UNINSTALL_DONE), "Done") +
+                   Entry(OwnString(MSG_DELETE_BY_HAND), "Delete it by hand (100%%)"));
+  EXPECT_EQ(Build(&complete, &caption), "Done\nDelete it by hand (100%)");
 }
 
 TEST_F(UninstallNoticeTest, TranslationWithOtherConversionsGivesTheOwnText) {
   // regression: a translation reaching a format could read or write memory
-  for (const char* translation : {"%n%n%n%n", "%s %s", "%x %s", "no path", "%08s"}) {
+  for (const char* translation : {"%n%n%n%n", "%s %s", "%x %s", "%08s"}) {
     SCOPED_TRACE(translation);
     LoadLanguageFile(Entry(OwnString(MSG_UNINSTALL_DONE), "Done") +
                      Entry(OwnString(MSG_DELETE_BY_HAND), translation));

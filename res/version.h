@@ -1,0 +1,16 @@
+// The program's version: the version resource and the uninstall entry's
+// "DisplayVersion" both take it from here.
+#ifndef UNINSTALL_RES_VERSION_H
+#define UNINSTALL_RES_VERSION_H
+
+#define UNINSTALL_VERSION_MAJOR 2
+#define UNINSTALL_VERSION_MINOR 1
+#define UNINSTALL_VERSION_PATCH 4
+
+#define UNINSTALL_VERSION_STRING2(text) #text
+#define UNINSTALL_VERSION_STRING(text) UNINSTALL_VERSION_STRING2(text)
+// "2.1.4"
+#define UNINSTALL_VERSION_TEXT \
+  UNINSTALL_VERSION_STRING(UNINSTALL_VERSION_MAJOR.UNINSTALL_VERSION_MINOR.UNINSTALL_VERSION_PATCH)
+
+#endif
