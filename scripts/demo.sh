@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Lays out a demo installation of the archiver in a Wine prefix (build/demo/)
-# and runs uninstall.exe there: /setup, the /warning notice, and the
-# uninstaller, which removes the installation and itself.
+# Lays out a demo installation of the archiver in a Wine prefix (build/demo/),
+# where other programs already own some archive extensions, and runs the
+# program's whole job there: setup, then the uninstaller, which gives the
+# extensions back and removes the installation and itself.
 # With a reachable display it runs interactively (setup only); without one
-# (or with DEMO_HEADLESS=1) it runs under Xvfb, answers every window itself and
-# saves a PNG picture of each under build/demo/.
+# (or with DEMO_HEADLESS=1) it runs under Xvfb, answers every window itself,
+# saves a PNG picture of each under build/demo/ and prints what setup changed
+# and what the uninstaller gave back.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
@@ -34,10 +36,32 @@ printf 'Zobrix archiver licence (demo stand-in)\r\n' > "$install/license.txt"
 printf 'Zobrix price list (demo stand-in)\r\n' > "$install/order.txt"
 printf 'Zobrix console manual (demo stand-in)\r\n' > "$install/Kex.txt"
 printf 'demo help file\r\n' > "$install/Help/zobrix.hlp"
-# folders before their contents, as real lists often have them
-printf 'Help\r\nHelp\\zobrix.hlp\r\nZobrix.exe\r\nkexext.dll\r\nlicense.txt\r\norder.txt\r\nKex.txt\r\n' > "$install/Uninstall.lst"
+# folders before their contents, as real lists often have them; the two
+# New-menu templates are written into the folder by setup
+printf 'Help\r\nHelp\\zobrix.hlp\r\nZobrix.exe\r\nkexext.dll\r\nlicense.txt\r\norder.txt\r\nKex.txt\r\nkexnew.dat\r\nzipnew.dat\r\n' > "$install/Uninstall.lst"
 echo "demo installation: C:\\Program Files\\Zobrix"
 ls -1 "$install" | sed 's/^/  /'
+
+# Other programs' archive extensions, with content types and New-menu
+# entries, for setup to take over and the uninstaller to give back.
+other() {  # extension, file type ('' for none), content type ('' for none), ShellNew value name and data
+  local key="HKCR\\$1"
+  if [ -n "$2" ]; then
+    "$WINE" reg add "$key" /ve /d "$2" /f >/dev/null 2>&1
+    "$WINE" reg add "HKCR\\$2" /ve /d "$2 (another program)" /f >/dev/null 2>&1
+    "$WINE" reg add "HKCR\\$2\\shell\\open\\command" /ve /d '"C:\Other\other.exe" "%1"' /f >/dev/null 2>&1
+  else
+    "$WINE" reg add "$key" /f >/dev/null 2>&1
+  fi
+  [ -n "$3" ] && "$WINE" reg add "$key" /v "Content Type" /d "$3" /f >/dev/null 2>&1
+  [ -n "${4:-}" ] && "$WINE" reg add "$key\\ShellNew" /v "$4" /d "${5:-}" /f >/dev/null 2>&1
+  return 0
+}
+other .zip OtherZip.Archive application/x-zip-compressed NullFile ''
+other .cab OtherCab.Archive application/vnd.ms-cab-compressed FileName 'C:\Templates\empty.cab'
+other .tar OtherTar.Archive '' NullFile ''
+other .gz '' application/x-gzip
+other .iso OtherBurner.Image ''
 
 if [ -n "$interactive" ]; then
   echo "starting uninstall.exe /setup on $DISPLAY ..."

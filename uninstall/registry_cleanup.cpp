@@ -1,3 +1,31 @@
 #include "uninstall/registry_cleanup.h"
 
-void CleanUpRegistry() {}
+#include <windows.h>
+#include <shlobj.h>
+
+#include "app/setup_options.h"
+#include "registry/registry.h"
+#include "shell/archive_types.h"
+#include "shell/shell_extension.h"
+#include "shell/shortcuts.h"
+
+void CleanUpRegistry() {
+  // every flag off: each operation removes what it would otherwise create
+  SetupOptions none = {};
+  UpdateAssociations(none);
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
+  UpdateShellExtension(none);
+  UpdateShortcuts(none, nullptr, 0);
+
+  // the file types that RegisterFileTypes writes
+  DeleteRegTree(HKEY_CLASSES_ROOT, "Zobrix");
+  DeleteRegTree(HKEY_CLASSES_ROOT, "Zobrix.ZIP");
+  DeleteRegTree(HKEY_CLASSES_ROOT, "Zobrix.REV");
+  DeleteRegTree(HKEY_CLASSES_ROOT, ".rev");
+
+  DeleteRegKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver");
+  DeleteRegKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe");
+
+  // the empty text names the product settings key itself
+  DeleteRegTree(HKEY_CURRENT_USER, "");
+}

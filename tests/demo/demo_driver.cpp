@@ -1,13 +1,21 @@
-// Walks through the program on a demo installation without a user: starts it
-// in each mode, saves a picture of every window it opens (BMP, turned into
-// PNG by scripts/demo.sh), prints the windows' texts and answers them.
+// Walks through the program's whole job on a demo installation without a
+// user: pictures of the setup dialog and the context-menu items dialog (BMP,
+// turned into PNG by scripts/demo.sh), the silent setup and a report of what
+// it changed (registry, shortcuts, New-menu templates), the /warning notice,
+// then the uninstaller and a report of what it gave back and what is left.
 //   demo_driver UNINSTALL_EXE INSTALL_FOLDER PICTURE_FOLDER
 #include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
+#include "tests/e2e/setup_e2e_support.h"
 #include "tests/support/process_driver.h"
 #include "tests/support/temp_folder.h"
 
@@ -68,7 +76,10 @@ void Describe(HWND window) {
       if (c == L'\r' || c == L'\n') c = L' ';
     if (shown.size() > 40) shown = shown.substr(0, 37) + L"...";
     std::string text = Utf8(shown);
-    std::printf("    %5d %-8s %s\n", control.id, Utf8(control.class_name).c_str(), text.c_str());
+    bool box = (control.style & 0x0F) == BS_AUTOCHECKBOX && control.class_name == L"Button";
+    std::printf("    %5d %-8s %s%s\n", control.id, Utf8(control.class_name).c_str(),
+                box ? (SendMessageW(control.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED ? "[x] " : "[ ] ") : "",
+                text.c_str());
   }
 }
 
@@ -91,6 +102,131 @@ DWORD Finish(ProgramRun& run) {
   return code;
 }
 
+std::string SpecialFolder(int csidl) {
+  char path[MAX_PATH] = "";
+  return SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) ? path : "";
+}
+
+// Where setup puts shortcuts, by name for the report.
+struct Place {
+  const char* what;
+  std::string folder;
+};
+std::vector<Place> ShortcutPlaces() {
+  return {{"desktop", SpecialFolder(CSIDL_DESKTOPDIRECTORY)},
+          {"Start menu", SpecialFolder(CSIDL_STARTMENU)},
+          {"program group", SpecialFolder(CSIDL_PROGRAMS) + "\\Zobrix"},
+          {"all-users program group", SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\Zobrix"}};
+}
+
+std::string LinkTarget(const std::string& link) {
+  IShellLinkW* shell_link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(&shell_link))))
+    return "?";
+  std::string target = "?";
+  IPersistFile* file = nullptr;
+  if (SUCCEEDED(shell_link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    wchar_t path[MAX_PATH] = L"";
+    if (SUCCEEDED(file->Load(AnsiToWide(link).c_str(), STGM_READ)) &&
+        SUCCEEDED(shell_link->GetPath(path, MAX_PATH, nullptr, 0)))
+      target = Utf8(path);
+    file->Release();
+  }
+  shell_link->Release();
+  return target;
+}
+
+void ReportShortcuts() {
+  std::printf("  shortcut files:\n");
+  bool any = false;
+  for (const Place& place : ShortcutPlaces()) {
+    if (place.folder.size() < 8 || !PathExists(place.folder)) continue;
+    for (const std::string& name : ListFolder(place.folder)) {
+      if (name.size() < 4 || lstrcmpiA(name.substr(name.size() - 4).c_str(), ".lnk") != 0) continue;
+      if (place.folder.find("\\Zobrix") == std::string::npos && lstrcmpiA(name.c_str(), "Zobrix.lnk") != 0) continue;
+      std::printf("    %s: %s -> %s\n", place.what, Utf8(AnsiToWide(name)).c_str(),
+                  LinkTarget(place.folder + "\\" + name).c_str());
+      any = true;
+    }
+  }
+  if (!any) std::printf("    (none)\n");
+}
+
+void ReportTemplates(const std::string& folder) {
+  std::printf("  New-menu template files in the installation folder:\n");
+  bool any = false;
+  for (const char* name : {"kexnew.dat", "zipnew.dat"}) {
+    std::string bytes;
+    if (!ReadFileBytes(folder + "\\" + name, &bytes)) continue;
+    std::string hex;
+    char byte[4];
+    for (unsigned char c : bytes) {
+      std::snprintf(byte, sizeof(byte), "%02X ", c);
+      hex += byte;
+    }
+    std::printf("    %s, %zu bytes: %s\n", name, bytes.size(), hex.c_str());
+    any = true;
+  }
+  if (!any) std::printf("    (none)\n");
+}
+
+// The volume extensions .k00 to .k99 as one line per kind of change.
+std::string VolumeForm(const std::string& line, std::string* number) {
+  size_t at = line.find("HKCR\\.k");
+  if (at == std::string::npos || line.size() < at + 8 || !isdigit(static_cast<unsigned char>(line[at + 7])) ||
+      !isdigit(static_cast<unsigned char>(line[at + 8])) || (line.size() > at + 9 && line[at + 9] != ' '))
+    return "";
+  *number = line.substr(at + 7, 2);
+  return line.substr(0, at + 7) + "NN" + line.substr(at + 9);
+}
+
+void ReportRegistry(const char* title, const setup_e2e::Registry& from, const setup_e2e::Registry& to) {
+  std::vector<std::string> lines = setup_e2e::Unexplained(setup_e2e::Differences(from, to, true),
+                                                          setup_e2e::SystemNoise());
+  std::printf("  %s: %zu entries (+ added, - removed, ~ changed; [] is a key's default value)\n", title,
+              lines.size());
+  for (size_t i = 0; i < lines.size();) {
+    std::string first, last;
+    if (VolumeForm(lines[i], &first).empty()) {
+      std::printf("    %s\n", lines[i++].c_str());
+      continue;
+    }
+    // a run of volume extension lines: each kind of line once, with the range
+    std::vector<std::string> forms;
+    for (; i < lines.size(); ++i) {
+      std::string form = VolumeForm(lines[i], &last);
+      if (form.empty()) break;
+      if (std::find(forms.begin(), forms.end(), form) == forms.end()) forms.push_back(form);
+    }
+    for (const std::string& form : forms)
+      std::printf("    %s   (NN = %s to %s)\n", form.c_str(), first.c_str(), last.c_str());
+  }
+}
+
+// The other programs' extensions that scripts/demo.sh set up, as they are now.
+void ReportForeignExtensions() {
+  for (const char* extension : {".zip", ".cab", ".tar", ".gz", ".iso", ".kex"}) {
+    std::string type = setup_e2e::ReadString(HKEY_CLASSES_ROOT, extension, "");
+    std::string content = setup_e2e::ReadString(HKEY_CLASSES_ROOT, extension, "Content Type");
+    std::string shell_new = setup_e2e::ReadString(HKEY_CLASSES_ROOT, std::string(extension) + "\\ShellNew", "FileName");
+    std::printf("    %-5s type \"%s\", content type \"%s\", New-menu file \"%s\"\n", extension, type.c_str(),
+                content.c_str(), shell_new.c_str());
+  }
+}
+
+// "DONEDLG": its ids are also those of the setup dialog's check boxes, so it
+// is told by the missing select-all button.
+HWND WaitForCompletionDialog(DWORD pid, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeout_ms) {
+    for (HWND window : TopLevelWindows(pid))
+      if (GetDlgItem(window, IDC_THANKS) && !GetDlgItem(window, IDC_SELECT_ALL)) return window;
+    Sleep(50);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,23 +237,75 @@ int main(int argc, char** argv) {
   const std::string program = argv[1], folder = argv[2];
   PictureFolder = argv[3];
   MakeFolders(PictureFolder);
+  CoInitialize(nullptr);
+  ShortcutPlaces();  // the shell records its folders now, not during the runs
 
-  std::printf("uninstall.exe /setup, started in %s:\n", folder.c_str());
+  std::printf("before setup, other programs own these extensions:\n");
+  ReportForeignExtensions();
+  setup_e2e::Registry before = setup_e2e::ReadRegistry();
+
+  std::printf("\nuninstall.exe /setup, started in %s: the dialogs, then Esc\n", folder.c_str());
   {
     ProgramRun run;
     if (!run.Start(program, "/setup", folder)) return 1;
-    Answer(run, "setup", IDOK);
-    // After a confirmed setup the completion dialog follows, when the program has it.
-    HWND next = WaitForWindow(run.ProcessId(), 3000);
-    if (next) {
-      Describe(next);
-      SaveWindowPicture(next, "done");
-      PressButton(next, IDOK);
+    HWND setup = setup_e2e::WaitForDialogWith(run.ProcessId(), IDC_SELECT_ALL, 15000);
+    if (setup) {
+      Sleep(300);
+      Describe(setup);
+      SaveWindowPicture(setup, "setup");
+      setup_e2e::Click(setup, IDC_CONTEXT_ITEMS, 300);  // answered when that dialog ends
+      HWND items = setup_e2e::WaitForDialogWith(run.ProcessId(), IDC_ITEM_LAST, 15000);
+      if (items) {
+        Sleep(300);
+        Describe(items);
+        SaveWindowPicture(items, "context-items");
+        setup_e2e::Click(items, IDCANCEL);
+        WaitForWindowGone(items, 5000);
+      }
+      PressKey(setup, VK_ESCAPE);
     }
     Finish(run);
   }
 
-  std::printf("uninstall.exe /warning:\n");
+  std::printf("\nuninstall.exe /setup /s: the silent setup with the first-run choice\n");
+  {
+    ProgramRun run;
+    if (!run.Start(program, "/setup /s", folder)) return 1;
+    Finish(run);
+  }
+  setup_e2e::Registry after_setup = setup_e2e::ReadRegistry();
+  ReportRegistry("registry changed by setup", before, after_setup);
+  ReportShortcuts();
+  ReportTemplates(folder);
+  std::printf("  the other programs' extensions now:\n");
+  ReportForeignExtensions();
+
+  // Without the program group the confirmed setup opens no Explorer window,
+  // which would end the headless session's desktop when it is closed.
+  std::printf("\nuninstall.exe /setup again: the program group unchecked, then OK\n");
+  {
+    ProgramRun run;
+    if (!run.Start(program, "/setup", folder)) return 1;
+    HWND setup = setup_e2e::WaitForDialogWith(run.ProcessId(), IDC_SELECT_ALL, 15000);
+    if (setup) {
+      setup_e2e::Click(setup, IDC_PROGRAMS);
+      setup_e2e::Click(setup, IDOK, 300);
+    }
+    // the completion dialog, in a program that has it
+    HWND done = WaitForCompletionDialog(run.ProcessId(), 3000);
+    if (done) {
+      Sleep(300);
+      Describe(done);
+      SaveWindowPicture(done, "done");
+      setup_e2e::Click(done, IDOK, 300);
+    }
+    Finish(run);
+  }
+  setup_e2e::Registry after_second = setup_e2e::ReadRegistry();
+  ReportRegistry("registry changed by the second setup", after_setup, after_second);
+  ReportShortcuts();
+
+  std::printf("\nuninstall.exe /warning:\n");
   {
     ProgramRun run;
     if (!run.Start(program, "/warning", folder)) return 1;
@@ -125,7 +313,7 @@ int main(int argc, char** argv) {
     Finish(run);
   }
 
-  std::printf("uninstall.exe (no switch): the uninstaller\n");
+  std::printf("\nuninstall.exe (no switch): the uninstaller\n");
   {
     ProgramRun run;
     if (!run.Start(program, "", folder)) return 1;
@@ -136,5 +324,12 @@ int main(int argc, char** argv) {
     std::printf("  installation folder %s\n", PathExists(folder) ? "still there:" : "removed");
     for (const std::string& name : ListFolder(folder)) std::printf("    %s\n", name.c_str());
   }
+  setup_e2e::Registry after_uninstall = setup_e2e::ReadRegistry();
+  ReportRegistry("registry given back by the uninstaller", after_second, after_uninstall);
+  ReportRegistry("left against the registry before setup", before, after_uninstall);
+  ReportShortcuts();
+  std::printf("  the other programs' extensions now:\n");
+  ReportForeignExtensions();
+  CoUninitialize();
   return 0;
 }

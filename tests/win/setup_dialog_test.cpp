@@ -50,12 +50,6 @@ class SetupDialogTest : public ::testing::Test {
   HICON saved_icon_ = nullptr;
 };
 
-TEST_F(SetupDialogTest, OkConfirmsWithOne) {
-  HICON shown = nullptr;
-  EXPECT_EQ(RunAndPress(IDOK, &shown), 1);
-  EXPECT_EQ(shown, AppIcon);
-}
-
 TEST_F(SetupDialogTest, CancelEndsWithZero) {
   HICON shown = nullptr;
   EXPECT_EQ(RunAndPress(IDCANCEL, &shown), 0);

@@ -1,0 +1,59 @@
+#pragma once
+// Shared by the setup end-to-end tests: the program under test (the i686
+// product when the win32 build tree is beside this one), clicks as the mouse
+// gives them, and whole-registry snapshots with their differences listed.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/registry_guard.h"
+
+namespace setup_e2e {
+
+// The i686 uninstall.exe of the win32 build tree beside this test's tree when
+// there is one, else the program that UNINSTALL_EXE names.
+std::string ProgramUnderTest();
+
+// BM_CLICK sent to the button itself, as a mouse click reaches it: a disabled
+// button is not pressed. A click that opens a modal dialog is answered only
+// when that dialog ends, so the wait is bounded; false on timeout.
+bool Click(HWND dialog, int id, UINT timeout_ms = 5000);
+bool IsEnabled(HWND dialog, int id);
+// A visible top-level window of the process that has a control with this id.
+HWND WaitForDialogWith(DWORD pid, int control_id, DWORD timeout_ms);
+
+// The three hives the program writes, read whole.
+struct Registry {
+  testenv::RegistryKeySnapshot classes, user, machine;
+  bool complete = false;
+};
+Registry ReadRegistry();
+
+// Every difference, one line each, as "+key P", "-key P", "+value P [N]",
+// "-value P [N]" or "~value P [N]" (changed type or data), P the full key
+// path from its hive ("HKCR\.zip"). Keys added or removed are listed with
+// every key and value below them. Keys of HKLM\Software\Classes and
+// HKCU\Software\Classes are named by their HKEY_CLASSES_ROOT path, once.
+// With with_data each value line ends in " = " and its data (and the old
+// data of a changed value), for people to read.
+std::vector<std::string> Differences(const Registry& before, const Registry& after, bool with_data = false);
+
+// The lines that match none of the patterns. A pattern is a line as above,
+// or the beginning of lines followed by "...".
+std::vector<std::string> Unexplained(const std::vector<std::string>& lines,
+                                     const std::vector<std::string>& patterns);
+
+// Changes that Windows itself makes while the program runs, not the product.
+const std::vector<std::string>& SystemNoise();
+
+std::string Join(const std::vector<std::string>& lines);
+
+// The value of hive\path name (empty name: the default value) read as text
+// empty when missing.
+std::string ReadString(HKEY hive, const std::string& path, const std::string& name);
+// A REG_DWORD value; false when missing.
+bool ReadDword(HKEY hive, const std::string& path, const std::string& name, DWORD* value);
+bool SetString(HKEY hive, const std::string& path, const std::string& name, const std::string& value);
+
+}  // namespace setup_e2e

@@ -1,0 +1,299 @@
+// The whole road with the real program: a silent setup in an installation
+// under "C:\Program Files" on a system where other programs own some archive
+// extensions, then the silent uninstall. Afterwards the registry is as it was
+// before, but for what the program leaves by design; and the uninstall on a
+// system where setup never ran changes nothing in the registry.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/setup_e2e_support.h"
+#include "tests/e2e/uninstall_support.h"
+#include "tests/support/process_driver.h"
+#include "tests/support/registry_guard.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wine_env.h"
+
+namespace {
+
+using namespace setup_e2e;
+
+const DWORD kRunTimeoutMs = 60000;
+const char kInstall[] = "C:\\Program Files\\Zobrix";
+const char kClsid[] = "{5E0C7A12-3B9D-4F61-A8E2-71C4D09B6F35}";
+
+std::string SpecialFolder(int csidl) {
+  char path[MAX_PATH] = "";
+  // also makes the shell record the folder below HKCU before the snapshot
+  if (!SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE)) return "";
+  return path;
+}
+
+// Where the shortcuts go; the all-users group on the NT family only.
+struct ShortcutPlaces {
+  std::string desktop_link, start_menu_link, group, common_group;
+  ShortcutPlaces() {
+    desktop_link = SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Zobrix.lnk";
+    start_menu_link = SpecialFolder(CSIDL_STARTMENU) + "\\Zobrix.lnk";
+    group = SpecialFolder(CSIDL_PROGRAMS) + "\\Zobrix";
+    std::string common = SpecialFolder(CSIDL_COMMON_PROGRAMS);
+    if (!common.empty()) common_group = common + "\\Zobrix";
+  }
+  std::vector<std::string> All() const { return {desktop_link, start_menu_link, group, common_group}; }
+};
+
+// Everything the program or the test may write, recorded first and put back
+// at the end whatever happened in between.
+class Guards {
+ public:
+  void Add(HKEY hive, const std::string& path) { guards_.emplace_back(new testenv::RegistryGuard(hive, path)); }
+
+ private:
+  std::vector<std::unique_ptr<testenv::RegistryGuard>> guards_;
+};
+
+const char* const kArchiveExtensions[] = {".kex", ".zip", ".cab", ".arj", ".lzh", ".lha", ".ace",
+                                          ".tar", ".gz",  ".tgz", ".uue", ".xxe", ".uu",  ".bz2",
+                                          ".tbz2", ".bz", ".tbz", ".jar", ".iso", ".rev"};
+
+std::string VolumeExtension(int number) {
+  char name[8];
+  std::snprintf(name, sizeof(name), ".k%02d", number);
+  return name;
+}
+
+void GuardEverything(Guards* guards) {
+  for (const char* extension : kArchiveExtensions) guards->Add(HKEY_CLASSES_ROOT, extension);
+  for (int i = 0; i < 100; ++i) guards->Add(HKEY_CLASSES_ROOT, VolumeExtension(i));
+  for (const char* key : {"Zobrix", "Zobrix.ZIP", "Zobrix.REV", "OtherZip.Archive", "CabFolder.Other",
+                          "OtherTar.Archive", "jarfile.Other", "OtherBurner.Image"})
+    guards->Add(HKEY_CLASSES_ROOT, key);
+  guards->Add(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kClsid);
+  guards->Add(HKEY_CLASSES_ROOT, std::string("Wow6432Node\\CLSID\\") + kClsid);
+  for (const char* handler :
+       {"*\\shellex\\ContextMenuHandlers\\Zobrix", "Folder\\shellex\\ContextMenuHandlers\\Zobrix",
+        "Folder\\shellex\\DragDropHandlers\\Zobrix", "Drive\\shellex\\DragDropHandlers\\Zobrix",
+        "Directory\\shellex\\ContextMenuHandlers\\Zobrix", "Directory\\shellex\\DragDropHandlers\\Zobrix"})
+    guards->Add(HKEY_CLASSES_ROOT, handler);
+  guards->Add(HKEY_CLASSES_ROOT, std::string("exefile\\shellex\\PropertySheetHandlers\\") + kClsid);
+  for (const char* software : {"Software\\", "Software\\Wow6432Node\\"})
+    for (const char* key : {"Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+                            "Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe",
+                            "Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver"})
+      guards->Add(HKEY_LOCAL_MACHINE, std::string(software) + key);
+  guards->Add(HKEY_CURRENT_USER, "Software\\Zobrix");
+}
+
+// The registry as other programs left it: some archive extensions owned, with
+// content types and New-menu entries, the others absent.
+struct OtherOwner {
+  const char* extension;
+  const char* type;     // null: no file type
+  const char* content;  // null: no content type
+  const char* shell_new_value;
+  const char* shell_new_data;
+};
+const OtherOwner kOwners[] = {
+    {".zip", "OtherZip.Archive", "application/x-zip-compressed", "NullFile", ""},
+    {".cab", "CabFolder.Other", "application/vnd.ms-cab-compressed", "FileName", "C:\\Templates\\empty.cab"},
+    {".tar", "OtherTar.Archive", nullptr, "NullFile", ""},
+    {".gz", nullptr, "application/x-gzip", nullptr, nullptr},
+    {".jar", "jarfile.Other", "application/java-archive", nullptr, nullptr},
+    {".iso", "OtherBurner.Image", nullptr, nullptr, nullptr},
+};
+
+::testing::AssertionResult PrepareOtherOwners() {
+  for (const char* extension : kArchiveExtensions)
+    if (!testenv::RemoveKeyTree(HKEY_CLASSES_ROOT, extension))
+      return ::testing::AssertionFailure() << "cannot remove " << extension;
+  for (int i = 0; i < 100; ++i) testenv::RemoveKeyTree(HKEY_CLASSES_ROOT, VolumeExtension(i));
+  for (const OtherOwner& owner : kOwners) {
+    std::string extension = owner.extension;
+    bool ok = true;
+    if (owner.type) {
+      ok &= SetString(HKEY_CLASSES_ROOT, extension, "", owner.type);
+      ok &= SetString(HKEY_CLASSES_ROOT, owner.type, "", std::string("Another program's ") + owner.extension);
+      ok &= SetString(HKEY_CLASSES_ROOT, std::string(owner.type) + "\\shell\\open\\command", "",
+                      "\"C:\\Other\\other.exe\" \"%1\"");
+    }
+    if (owner.content) ok &= SetString(HKEY_CLASSES_ROOT, extension, "Content Type", owner.content);
+    if (owner.shell_new_value)
+      ok &= SetString(HKEY_CLASSES_ROOT, extension + "\\ShellNew", owner.shell_new_value, owner.shell_new_data);
+    if (!ok) return ::testing::AssertionFailure() << "cannot prepare " << extension;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// The installation as the installer leaves it. The list names the New-menu
+// templates that setup writes into the folder, so that the folder can go.
+::testing::AssertionResult MakeInstallation() {
+  testenv::RemoveTree(kInstall);
+  std::string folder = kInstall;
+  if (!testenv::MakeFolders(folder) ||
+      !CopyFileA(ProgramUnderTest().c_str(), (folder + "\\uninstall.exe").c_str(), FALSE))
+    return ::testing::AssertionFailure() << "cannot install into " << folder;
+  const char* files[] = {"Zobrix.exe", "kexext.dll", "license.txt", "order.txt", "Kex.txt", "Zobrix.hlp"};
+  std::string list;
+  for (const char* file : files) {
+    if (!testenv::WriteFileBytes(folder + "\\" + file, std::string("stand-in for ") + file))
+      return ::testing::AssertionFailure() << "cannot write " << file;
+    list += std::string(file) + "\r\n";
+  }
+  list += "kexnew.dat\r\nzipnew.dat\r\n";
+  if (!testenv::WriteFileBytes(folder + "\\Uninstall.lst", list))
+    return ::testing::AssertionFailure() << "cannot write the list";
+  return ::testing::AssertionSuccess();
+}
+
+// Runs the installed program to its end; true with exit code 0.
+::testing::AssertionResult RunInstalled(const std::string& arguments, const std::string& cwd) {
+  testenv::ProgramRun run;
+  if (!run.Start(std::string(kInstall) + "\\uninstall.exe", arguments, cwd))
+    return ::testing::AssertionFailure() << "cannot start the program";
+  DWORD code = 1;
+  if (!run.Wait(kRunTimeoutMs, &code)) return ::testing::AssertionFailure() << arguments << " did not end";
+  if (code != 0) return ::testing::AssertionFailure() << arguments << " ended with " << code;
+  return ::testing::AssertionSuccess();
+}
+
+// The uninstaller has ended; its batch file removes the program and the
+// folder after it.
+bool WaitUntilGone(const std::string& folder) {
+  if (!uninstall_e2e::WaitForBatchFileGone(kRunTimeoutMs)) return false;
+  for (int i = 0; i < 200 && testenv::PathExists(folder); ++i) Sleep(100);
+  return !testenv::PathExists(folder);
+}
+
+// What setup and uninstall leave in the registry by design, one pattern each.
+std::vector<std::string> LeftByDesign() {
+  std::vector<std::string> left = {
+      // The six group-B handler keys of the shell extension: its removal
+      // deletes only their default value, the keys stay empty.
+      "+key HKCR\\*\\shellex\\ContextMenuHandlers\\Zobrix",
+      "+key HKCR\\Folder\\shellex\\ContextMenuHandlers\\Zobrix",
+      "+key HKCR\\Folder\\shellex\\DragDropHandlers\\Zobrix",
+      "+key HKCR\\Drive\\shellex\\DragDropHandlers\\Zobrix",
+      "+key HKCR\\Directory\\shellex\\ContextMenuHandlers\\Zobrix",
+      "+key HKCR\\Directory\\shellex\\DragDropHandlers\\Zobrix",
+      // ".gz" existed with a content type but no file type: the give-back
+      // writes the empty file type as an empty default value.
+      "+value HKCR\\.gz []",
+  };
+  // Parent keys that setup created for its handler keys and entries, where
+  // this system had none; the removal deletes the leaves only.
+  for (const char* parent : {"*", "Folder", "Drive", "Directory", "exefile"})
+    for (const char* below : {"", "\\shellex", "\\shellex\\ContextMenuHandlers", "\\shellex\\DragDropHandlers",
+                              "\\shellex\\PropertySheetHandlers"})
+      left.push_back(std::string("+key HKCR\\") + parent + below);
+  for (const char* software : {"Software\\", "Software\\Wow6432Node\\"})
+    for (const char* parent : {"Shell Extensions", "Shell Extensions\\Approved", "App Paths", "Uninstall"})
+      left.push_back(std::string("+key HKLM\\") + software + "Microsoft\\Windows\\CurrentVersion\\" + parent);
+  // The 9x family's New-menu entry of ".zip" is a "Data" value (Windows 98
+  // takes no template file); the give-back of an extension that existed
+  // deletes only "FileName", so the value stays.
+  if (testenv::IsWin9xFamily()) left.push_back("+value HKCR\\.zip\\ShellNew [Data]");
+  return left;
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A value the program wrote. A 32-bit program on a 64-bit system writes
+// some keys into the 32-bit view, which is read here by its path below the
+// native view (a process that reports the 9x family gets no view by flag).
+std::string ProgramValue(HKEY hive, const std::string& key, const std::string& name) {
+  std::string value = ReadString(hive, key, name);
+  if (!value.empty()) return value;
+  if (hive == HKEY_CLASSES_ROOT) return ReadString(hive, "Wow6432Node\\" + key, name);
+  const std::string software = "Software\\";
+  return ReadString(hive, software + "Wow6432Node\\" + key.substr(software.size()), name);
+}
+
+std::string Default(const std::string& key) { return ProgramValue(HKEY_CLASSES_ROOT, key, ""); }
+
+// Checks that setup really applied the choice, so that the round trip below
+// proves the give-back of something.
+void ExpectSetupApplied(const ShortcutPlaces& places) {
+  const std::string folder = kInstall;
+  EXPECT_EQ(Default(".kex"), "Zobrix");
+  EXPECT_EQ(Default(".zip"), "Zobrix.ZIP");
+  EXPECT_EQ(Default(".cab"), "Zobrix");
+  EXPECT_EQ(Default(".gz"), "Zobrix");
+  EXPECT_EQ(Default(".iso"), "OtherBurner.Image") << "ISO starts unchecked when another program owns it";
+  EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".zip", "Content Type"), "");
+  EXPECT_EQ(Default("Zobrix.ZIP\\shell\\open\\command"), "\"" + folder + "\\Zobrix.exe\" \"%1\"");
+  EXPECT_EQ(Default(std::string("CLSID\\") + kClsid + "\\InProcServer32"), folder + "\\kexext.dll");
+  EXPECT_EQ(ProgramValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe", ""),
+            folder + "\\Zobrix.exe");
+  // the command starts the program, its path quoted or not
+  std::string uninstall = ProgramValue(
+      HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver",
+      "UninstallString");
+  if (uninstall.size() > 2 && uninstall.front() == '"' && uninstall.back() == '"')
+    uninstall = uninstall.substr(1, uninstall.size() - 2);
+  EXPECT_EQ(uninstall, folder + "\\uninstall.exe");
+  EXPECT_TRUE(testenv::PathExists(places.group + "\\Zobrix.lnk")) << places.group;
+  EXPECT_FALSE(testenv::PathExists(places.desktop_link)) << "no desktop shortcut on a first run";
+}
+
+class SetupRoad : public ::testing::Test {
+ protected:
+  void SetUp() override { GuardEverything(&guards_); }
+  void TearDown() override {
+    testenv::RemoveTree(kInstall);
+    for (const std::string& place : places_.All())
+      if (!place.empty()) testenv::RemoveTree(place);
+  }
+
+  Guards guards_;
+  ShortcutPlaces places_;
+};
+
+// Passes once the shell operations exist: with empty ones setup applies nothing.
+TEST_F(SetupRoad, SilentSetupThenUninstallGivesTheRegistryBack) {
+  ASSERT_TRUE(PrepareOtherOwners());
+  ASSERT_TRUE(MakeInstallation());
+  Registry before = ReadRegistry();
+  ASSERT_TRUE(before.complete);
+
+  ASSERT_TRUE(RunInstalled("/setup /s", kInstall));
+  ExpectSetupApplied(places_);
+
+  ASSERT_TRUE(RunInstalled("/s", uninstall_e2e::TempPath()));
+  EXPECT_TRUE(WaitUntilGone(kInstall)) << "the installation folder stayed: "
+                                       << testenv::ListFolder(kInstall).size() << " entries";
+  for (const std::string& place : places_.All()) {
+    if (place.empty()) continue;
+    EXPECT_FALSE(testenv::PathExists(place)) << place;
+  }
+
+  std::vector<std::string> changes = Differences(before, ReadRegistry());
+  std::vector<std::string> unexplained = Unexplained(changes, Concat(SystemNoise(), LeftByDesign()));
+  EXPECT_TRUE(unexplained.empty()) << "changes that nothing explains:\n" << Join(unexplained);
+  for (const std::string& line : Unexplained(changes, SystemNoise()))
+    std::printf("[ by design] %s\n", line.c_str());
+  // The group-B keys stay by design, and stay empty.
+  for (const char* handler : {"*\\shellex\\ContextMenuHandlers\\Zobrix", "Drive\\shellex\\DragDropHandlers\\Zobrix"})
+    EXPECT_TRUE(testenv::KeyExists(HKEY_CLASSES_ROOT, handler) && Default(handler).empty()) << handler;
+}
+
+// The registry clean-up where setup never ran: nothing changes, and the
+// uninstall goes on to remove the files and itself.
+TEST_F(SetupRoad, UninstallWhereSetupNeverRanChangesNoKey) {
+  ASSERT_TRUE(MakeInstallation());
+  Registry before = ReadRegistry();
+  ASSERT_TRUE(before.complete);
+  ASSERT_TRUE(RunInstalled("/s", uninstall_e2e::TempPath()));
+  EXPECT_TRUE(WaitUntilGone(kInstall));
+  std::vector<std::string> changes = Unexplained(Differences(before, ReadRegistry()), SystemNoise());
+  EXPECT_TRUE(changes.empty()) << "the uninstall changed the registry:\n" << Join(changes);
+}
+
+}  // namespace
