@@ -6,8 +6,6 @@ set(SHELL_WIN_SOURCES
   shell/program_files.cpp
   shell/shell_extension.cpp
   shell/shortcuts.cpp)
-# stand-ins until the operations above are merged
-list(APPEND SHELL_WIN_SOURCES shell/pending_stubs.cpp)
 set(SHELL_UNIT_TESTS)
 set(SHELL_WIN_TESTS
   tests/win/app_registration_test.cpp

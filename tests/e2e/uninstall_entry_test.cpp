@@ -43,14 +43,14 @@ std::string TestProgramFolder() {
 }
 
 // A copy of the program under test below "C:\Program Files", with a file
-// list naming one more file.
+// list naming the archiver and the New-menu templates that setup makes.
 class ProgramFilesInstallation {
  public:
   ProgramFilesInstallation() {
     ready_ = !folder_.Path().empty() &&
              CopyFileA(testenv::UninstallExePath().c_str(), Program().c_str(), FALSE) &&
              testenv::WriteFileBytes(folder_ / "Zobrix.exe", "archiver") &&
-             testenv::WriteFileBytes(folder_ / "Uninstall.lst", "Zobrix.exe\r\n");
+             testenv::WriteFileBytes(folder_ / "Uninstall.lst", "Zobrix.exe\r\nkexnew.dat\r\nzipnew.dat\r\n");
   }
   bool Ready() const { return ready_; }
   const std::string& Folder() const { return folder_.Path(); }

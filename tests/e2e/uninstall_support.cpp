@@ -65,7 +65,18 @@ namespace {
 // NT family's does, so the 9x batch line start /wait "<program>" /wait opens
 // an interactive cmd.exe in a new console and waits for it; the 9x family's
 // START runs the quoted program instead. Ending that console lets the batch
-// file go on, as it does on the 9x family once the waiting copy has ended.
+// file go on, as it does on the 9x family once the waiting copy has ended;
+// a console is ended only after the 2 s that copy would have waited, so the
+// program that wrote the batch file has ended by then, as it has there.
+bool OlderThanTheWait(HANDLE process) {
+  FILETIME created, exited, kernel, user, now;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return true;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER start = {{created.dwLowDateTime, created.dwHighDateTime}};
+  ULARGE_INTEGER current = {{now.dwLowDateTime, now.dwHighDateTime}};
+  return current.QuadPart - start.QuadPart >= 2000ull * 10000;  // 100 ns units
+}
+
 void EndConsolesOpenedByStart() {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return;
@@ -81,9 +92,9 @@ void EndConsolesOpenedByStart() {
   for (const PROCESSENTRY32W& process : processes) {
     if (!starts.count(process.th32ParentProcessID) || lstrcmpiW(process.szExeFile, L"cmd.exe") != 0)
       continue;
-    HANDLE handle = OpenProcess(PROCESS_TERMINATE, FALSE, process.th32ProcessID);
+    HANDLE handle = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, process.th32ProcessID);
     if (handle) {
-      TerminateProcess(handle, 0);
+      if (OlderThanTheWait(handle)) TerminateProcess(handle, 0);
       CloseHandle(handle);
     }
   }
