@@ -3,6 +3,7 @@ set(APP_PURE_SOURCES
   app/switches.cpp)
 set(APP_WIN_SOURCES
   app/common_dialog.cpp
+  app/done_dialog.cpp
   app/setup_dialog.cpp
   app/state.cpp
   app/uninstall_notice.cpp)
