@@ -7,3 +7,6 @@
 // consumes a message.
 void HandleCommonDlgMessage(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam,
                             const char* dialog_name, DWORD help_context);
+
+// The help file, named without a folder: WinHelp looks for it itself.
+extern const char HelpFileName[];

@@ -2,6 +2,7 @@
 #include <ole2.h>
 #include <shellapi.h>
 
+#include "app/done_dialog.h"
 #include "app/setup_dialog.h"
 #include "app/state.h"
 #include "app/switches.h"
@@ -53,7 +54,7 @@ void ActOnSwitch(SwitchWord word, void*) {
 
 // After a confirmed setup: the completion dialog, then the new program group.
 void FinishSetup() {
-  // The completion dialog "DONEDLG" is shown here once it exists.
+  DialogBoxParamA(hLangModule, DLG_DONE, nullptr, DoneDlgProc, 0);
   if (LaunchFolder[0] != '\0' && !SilentMode)
     ShellExecuteA(nullptr, "open", LaunchFolder, nullptr, "", SW_SHOWNORMAL);
 }

@@ -4,6 +4,7 @@ set(APP_PURE_SOURCES
 set(APP_WIN_SOURCES
   app/common_dialog.cpp
   app/context_items_dialog.cpp
+  app/done_dialog.cpp
   app/setup_dialog.cpp
   app/state.cpp
   app/uninstall_notice.cpp)
@@ -14,6 +15,7 @@ set(APP_WIN_TESTS
   tests/win/setup_dialog_test.cpp
   tests/win/uninstall_notice_test.cpp)
 set(APP_E2E_TESTS
+  tests/e2e/done_dialog_test.cpp
   tests/e2e/entry_test.cpp
   tests/e2e/setup_e2e_support.cpp
   tests/e2e/setup_dialog_e2e_test.cpp

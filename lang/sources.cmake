@@ -3,6 +3,7 @@ set(LANG_PURE_SOURCES
   lang/lang_file.cpp)
 set(LANG_WIN_SOURCES
   lang/lang_file_win.cpp
+  lang/dialog_localization.cpp
   lang/lang_library.cpp
   lang/messages.cpp)
 set(LANG_UNIT_TESTS
