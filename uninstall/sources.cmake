@@ -11,4 +11,6 @@ set(UNINSTALL_WIN_TESTS)
 set(UNINSTALL_E2E_TESTS
   tests/e2e/uninstall_support.cpp
   tests/e2e/uninstall_run_test.cpp
-  tests/e2e/uninstall_names_test.cpp)
+  tests/e2e/uninstall_names_test.cpp
+  tests/e2e/uninstall_batch_test.cpp
+  tests/e2e/setup_cutoff_test.cpp)

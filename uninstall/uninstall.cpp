@@ -160,6 +160,62 @@ bool WriteBatchFile(HANDLE file, const char* program, const char* batch) {
   return WriteText(file, closing);
 }
 
+// Both exist from Windows Vista on; before it there are no symbolic links
+// to files, and a plain deletion cannot reach another file.
+typedef DWORD(WINAPI* FinalPathFunction)(HANDLE, LPSTR, DWORD, DWORD);
+typedef BOOL(WINAPI* SetFileInformationFunction)(HANDLE, int, LPVOID, DWORD);
+const int kFileDispositionInfo = 4;  // FILE_INFO_BY_HANDLE_CLASS
+struct FileDisposition {
+  BOOLEAN Delete;
+};
+
+// The path that an open handle really names; false when it does not fit.
+bool FinalPath(FinalPathFunction final_path, HANDLE handle, char* path, DWORD size) {
+  DWORD length = final_path(handle, path, size, 0);
+  return length > 0 && length < size;
+}
+
+// Deletes whatever file stands at the batch file's name, unless the name
+// leads elsewhere. Windows opens a symbolic link's target, and Wine deletes
+// the target of a Unix link even through DeleteFileA; the final path of the
+// opened file tells the two apart. True when the name is free.
+bool ClearBatchName(const char* temp, const char* batch) {
+  if (GetFileAttributesA(batch) == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    // A link to nothing reads as missing too; CREATE_NEW still refuses it.
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  FinalPathFunction final_path = reinterpret_cast<FinalPathFunction>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "GetFinalPathNameByHandleA")));
+  SetFileInformationFunction set_information = reinterpret_cast<SetFileInformationFunction>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetFileInformationByHandle")));
+  if (!final_path || !set_information) return DeleteFileA(batch) != 0;
+
+  // Without FILE_SHARE_DELETE nobody can put another file under the name
+  // between the test and the deletion.
+  HANDLE folder = CreateFileA(temp, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return false;
+  char expected[1024];
+  bool named = FinalPath(final_path, folder, expected, sizeof(expected));
+  CloseHandle(folder);
+  if (!named || !AppendBackslash(expected, sizeof(expected)) ||
+      !AppendText(expected, sizeof(expected), NamePart(batch)))
+    return false;
+  // A folder at the name is not opened (no backup semantics) and stays.
+  HANDLE file = CreateFileA(batch, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char actual[1024];
+  FileDisposition disposition = {TRUE};
+  bool deleted = FinalPath(final_path, file, actual, sizeof(actual)) &&
+                 CompareTextNoCase(actual, expected) == 0 &&
+                 set_information(file, kFileDispositionInfo, &disposition, sizeof(disposition));
+  CloseHandle(file);
+  return deleted;
+}
+
 // Writes the batch file and builds the command line that runs it. False
 // (and no batch file left behind) when something does not fit or fails.
 bool PrepareSelfRemoval(const char* program, char* command, size_t command_size) {
@@ -168,7 +224,11 @@ bool PrepareSelfRemoval(const char* program, char* command, size_t command_size)
   if (length == 0 || length >= sizeof(temp)) return false;
   char batch[1024];
   if (!BatchFilePath(batch, sizeof(batch), temp)) return false;
-  HANDLE file = CreateFileA(batch, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  // The file is only ever made new: opening an existing name would write
+  // through a link planted there with this process's rights. If the name
+  // cannot be cleared, nothing is started.
+  if (!ClearBatchName(temp, batch)) return false;
+  HANDLE file = CreateFileA(batch, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                             nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   bool written = WriteBatchFile(file, program, batch);

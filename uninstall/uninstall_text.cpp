@@ -14,6 +14,15 @@ size_t CharLength(const char* text, size_t length) {
   return 1;
 }
 
+// The same for the entry check, which must see every separator that Windows
+// may see: a lead byte before a byte below 0x40 ("/", "." and blanks among
+// them, a trail byte in no double-byte code page) is taken alone, as
+// Windows may convert it.
+size_t EntryCharLength(const char* text, size_t length) {
+  if (length >= 2 && static_cast<unsigned char>(text[1]) < 0x40) return 1;
+  return CharLength(text, length);
+}
+
 // Writes into a caller's buffer and remembers whether everything fitted; the
 // text is NUL-terminated as long as it fits.
 class TextWriter {
@@ -113,7 +122,7 @@ bool IsEntryInsideFolder(const char* entry, size_t length) {
       if (p == end) break;
       component = ++p;
     } else {
-      p += CharLength(p, static_cast<size_t>(end - p));
+      p += EntryCharLength(p, static_cast<size_t>(end - p));
     }
   }
   return names_something;

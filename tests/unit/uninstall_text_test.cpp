@@ -169,6 +169,16 @@ TEST(UninstallEntrySafety, TrailByteBackslashDoesNotStartAComponent) {
   EXPECT_FALSE(IsEntryInsideFolder("\x81\x5C\\..\\x", 7));
 }
 
+// Found by the list fuzzer: "\x81/" is no valid character; Windows may read
+// the lead byte alone and the "/" as a separator, and then "\x81/.." is the
+// folder itself.
+TEST(UninstallEntrySafety, LeadByteBeforeAByteThatIsNoTrailByteStandsAlone) {
+  auto gbk = Gbk();
+  EXPECT_FALSE(IsEntryInsideFolder("\x81/..", 4));
+  EXPECT_FALSE(IsEntryInsideFolder("\x81 ..\x81/..", 8));
+  EXPECT_TRUE(IsEntryInsideFolder("\x81/x", 3));
+}
+
 TEST(UninstallEntrySafety, WithoutLeadBytesTheSameBytesHoldADotDotComponent) {
   EXPECT_FALSE(IsEntryInsideFolder("\x81\x5C..", 4));
 }

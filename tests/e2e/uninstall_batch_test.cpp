@@ -1,0 +1,132 @@
+// The self-removal batch file "Uninstall_Kex.Bat" is made new: a file, a
+// hard link or a Unix symbolic link planted at its name beforehand never
+// makes the program write through it into another file.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/uninstall_support.h"
+#include "tests/support/process_driver.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wine_env.h"
+
+namespace {
+
+using uninstall_e2e::BatchFile;
+using uninstall_e2e::Installation;
+using uninstall_e2e::ProgramSummary;
+using uninstall_e2e::RunProgram;
+using uninstall_e2e::WaitForSelfRemoval;
+
+// The Unix name of a Windows path, through Wine's own kernel32 export.
+std::string UnixPath(const std::string& path) {
+  typedef char*(CDECL * UnixName)(LPCWSTR);
+  UnixName get = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!get) return "";
+  std::wstring wide = testenv::AnsiToWide(path);
+  char* unix_name = get(wide.c_str());
+  if (!unix_name) return "";
+  std::string result = unix_name;
+  HeapFree(GetProcessHeap(), 0, unix_name);
+  return result;
+}
+
+// Runs a shell command line. Wine starts a Unix program like a Windows one
+// (the test process itself has no call that makes or removes a Unix link)
+// but tells nothing of its end: the shell leaves a marker file when done.
+bool RunUnixShell(const std::string& command) {
+  std::string marker = uninstall_e2e::TempPath() + "shell.done";
+  std::string unix_marker = UnixPath(marker);
+  if (unix_marker.empty()) return false;
+  testenv::ProgramRun run;
+  if (!run.Start("Z:\\bin\\sh", "-c \"" + command + " && touch '" + unix_marker + "'\"")) return false;
+  for (int wait = 0; wait < 100 && !testenv::PathExists(marker); ++wait) Sleep(100);
+  return DeleteFileA(marker.c_str()) != 0;
+}
+
+// A Unix symbolic link at link pointing to target (which need not exist).
+bool MakeUnixSymbolicLink(const std::string& target, const std::string& link) {
+  std::string unix_target = UnixPath(target);
+  std::string unix_link = UnixPath(link);
+  return !unix_target.empty() && !unix_link.empty() &&
+         RunUnixShell("ln -s '" + unix_target + "' '" + unix_link + "'");
+}
+
+// Removes a name itself: under Wine, DeleteFileA of a Unix link deletes
+// its target.
+bool RemoveUnixName(const std::string& path) {
+  std::string unix_path = UnixPath(path);
+  return !unix_path.empty() && RunUnixShell("rm -rf '" + unix_path + "'");
+}
+
+struct PlantCase {
+  const char* name;
+  bool victim_exists;  // the file the planted name leads to is there beforehand
+  bool (*plant)(const std::string& victim, const std::string& batch);
+  // A name that leads to another file, or cannot be cleared, stays as it
+  // is: then the program file and its folder stay too.
+  bool self_removal;
+};
+
+TEST(UninstallBatchFile, NameTakenBeforehandNeverLeadsIntoAnotherFile) {
+  ASSERT_FALSE(testenv::UninstallExePath().empty()) << "UNINSTALL_EXE is not set";
+  const PlantCase cases[] = {
+      {"plain file", true,
+       [](const std::string&, const std::string& batch) {
+         return testenv::WriteFileBytes(batch, "planted");
+       },
+       true},
+      {"hard link", true,
+       [](const std::string& victim, const std::string& batch) {
+         return CreateHardLinkA(batch.c_str(), victim.c_str(), nullptr) != 0;
+       },
+       true},
+      // Wine deletes a Unix link's target even through DeleteFileA.
+      {"symbolic link", true, MakeUnixSymbolicLink, false},
+      // Opening such a name for writing would create the file it leads to.
+      {"symbolic link to nothing", false, MakeUnixSymbolicLink, false},
+      // DeleteFileA does not remove a folder.
+      {"folder", false,
+       [](const std::string&, const std::string& batch) {
+         return CreateDirectoryA(batch.c_str(), nullptr) != 0;
+       },
+       false},
+  };
+  for (const PlantCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    testenv::TempFolder elsewhere("elsewhere");
+    ASSERT_FALSE(elsewhere.Path().empty());
+    std::string victim = elsewhere / "victim.txt";
+    if (c.victim_exists) {
+      ASSERT_TRUE(testenv::WriteFileBytes(victim, "victim"));
+    }
+    ASSERT_TRUE(c.plant(victim, BatchFile()));
+    Installation installation;
+    ASSERT_TRUE(installation.Ready());
+    ASSERT_TRUE(installation.AddFile("a.txt"));
+    ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+    DWORD code = 1;
+    ASSERT_TRUE(RunProgram(installation, "/s", &code));
+    EXPECT_EQ(code, 0u);
+    if (c.self_removal) {
+      EXPECT_TRUE(WaitForSelfRemoval(installation)) << "program file, folder or batch file still there";
+    } else {
+      Sleep(500);  // a command interpreter started anyway would be deleting by now
+      EXPECT_EQ(uninstall_e2e::Tree(installation.Folder()),
+                (std::vector<std::string>{"uninstall.exe = " + ProgramSummary()}));
+    }
+    std::string bytes;
+    if (c.victim_exists) {
+      EXPECT_TRUE(testenv::ReadFileBytes(victim, &bytes));
+      EXPECT_EQ(bytes, "victim");
+    } else {
+      EXPECT_FALSE(testenv::PathExists(victim)) << "the program created the link's target";
+    }
+    EXPECT_TRUE(RemoveUnixName(BatchFile()));
+  }
+}
+
+}  // namespace
