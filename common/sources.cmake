@@ -2,6 +2,8 @@ set(COMMON_PURE_SOURCES
   common/path.cpp
   common/text.cpp)
 set(COMMON_WIN_SOURCES
+  common/disk_file.cpp
+  common/error_state.cpp
   common/lead_bytes_win.cpp
   common/os_version.cpp)
 set(COMMON_UNIT_TESTS

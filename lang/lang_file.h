@@ -21,8 +21,9 @@ class LangFile {
   LangFile(const LangFile&) = delete;
   LangFile& operator=(const LangFile&) = delete;
 
-  // Loads the messages section of the file name beside the program, then
-  // decides the layout direction.
+  // Loads the messages section of the file name (beside the program unless
+  // name has a folder), then decides the layout direction. Ends the process
+  // with exit code 8 when memory runs out while indexing.
   void Load(const char* name);
   // RightToLeft from an "RTL" dialog in the language module, else from the
   // translation of "LTR".

@@ -2,13 +2,15 @@ set(LANG_PURE_SOURCES
   lang/crc32.cpp
   lang/lang_file.cpp)
 set(LANG_WIN_SOURCES
-  lang/lang_file_win.cpp
   lang/dialog_localization.cpp
+  lang/lang_file_win.cpp
   lang/lang_library.cpp
   lang/messages.cpp)
 set(LANG_UNIT_TESTS
   tests/unit/crc32_test.cpp
   tests/unit/lang_file_test.cpp)
 set(LANG_WIN_TESTS
+  tests/win/dialog_localization_test.cpp
+  tests/win/lang_file_load_test.cpp
   tests/win/messages_test.cpp)
 set(LANG_E2E_TESTS)

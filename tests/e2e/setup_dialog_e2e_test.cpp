@@ -158,8 +158,12 @@ TEST_F(SetupDialogRun, OkStoresTheMarksOfDisabledBoxes) {
       ASSERT_TRUE(Click(dialog, id));
     }
   ASSERT_TRUE(Click(dialog, IDOK));
+  // the choice is applied before the completion dialog shows
+  HWND done = WaitForDialogWith(run_->ProcessId(), IDC_INSTALL_FOLDER, kTimeoutMs);
+  ASSERT_NE(done, nullptr) << "no completion dialog after OK";
+  ASSERT_TRUE(testenv::PressButton(done, IDOK));
   DWORD code = 1;
-  ASSERT_TRUE(run_->Wait(kTimeoutMs, &code)) << "OK did not end the setup";
+  ASSERT_TRUE(run_->Wait(kTimeoutMs, &code)) << "finish did not end the setup";
   EXPECT_EQ(code, 0u);
 
   struct Stored {
