@@ -12,8 +12,8 @@ build: deps
 	cmake --build --preset win64
 
 demo: deps
-	cmake --preset win64 >/dev/null
-	cmake --build --preset win64
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32
 	scripts/demo.sh
 
 test-host: deps
@@ -31,8 +31,6 @@ test-win32: deps
 	cmake --build --preset win32
 	ctest --preset win32
 
-# win64 before win32: its Wine prefixes are made before 32-bit programs are
-# enabled through qemu-user, which would make every prefix boot its 32-bit half.
 test: test-host test-win64 test-win32
 
 bench: deps

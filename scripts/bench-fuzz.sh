@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_BENCH_SECONDS:-60}
 cmake --preset host >/dev/null
 cmake --build --preset host >/dev/null
-for fuzzer in list switches; do
+for fuzzer in list switches lang; do
   binary=$root/build/host/tests/fuzz/${fuzzer}_fuzzer
   [ -x "$binary" ] || { echo "$fuzzer: not built (no clang++?)"; continue; }
   corpus=$(mktemp -d)

@@ -6,7 +6,8 @@
 #   medians;
 # - the stripped size of the program, resources included;
 # - the uninstaller on a large generated installation (bench-uninstall.sh);
-# - the archive associations' take-over and give-back (bench-associations.sh).
+# - the archive associations' take-over and give-back (bench-associations.sh);
+# - then, natively, executions per second of each fuzzer (bench-fuzz.sh).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
@@ -30,3 +31,6 @@ for arch in 32 64; do
   BENCH_ARCH=$arch "$root/scripts/bench-uninstall.sh"
   BENCH_ARCH=$arch "$root/scripts/bench-associations.sh"
 done
+
+echo "== fuzzers, native, ASan + UBSan"
+"$root/scripts/bench-fuzz.sh"

@@ -10,17 +10,18 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
-build=$root/build/win64
+build=$root/build/win32
 out=$root/build/demo
-[ -f "$build/uninstall.exe" ] || { echo "build the win64 preset first (make demo does)" >&2; exit 1; }
+[ -f "$build/uninstall.exe" ] || { echo "build the win32 preset first (make demo does)" >&2; exit 1; }
 
-wine_env_init 64
+# the product: the i686 program in a 32-bit prefix
+wine_env_init 32
 interactive=
 if [ -z "${DEMO_HEADLESS:-}" ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then interactive=1; fi
 ensure_display || { echo "no X display and Xvfb cannot start" >&2; exit 1; }
 mkdir -p "$out"
 echo "preparing the Wine prefix $out/prefix ..."
-make_prefix 64 "$out/prefix"
+make_prefix 32 "$out/prefix"
 export WINEPREFIX=$out/prefix WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
 
 # The installation, as the installer leaves it: the program, stand-ins for the
@@ -78,7 +79,7 @@ rm -f "$out"/*.png "$out"/*.bmp
 "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
 "$WINESERVER" -w  # the desktop is chosen when the next session starts
 "$WINE" "$build/tests/demo_driver.exe" 'C:\Program Files\Zobrix\uninstall.exe' 'C:\Program Files\Zobrix' \
-  "$(to_windows_path "$out")"
+  "$(to_windows_path "$out")" "$(to_windows_path "$root/lang/en/uninstall.lng")"
 "$WINESERVER" -w
 for bmp in "$out"/*.bmp; do
   [ -f "$bmp" ] || continue

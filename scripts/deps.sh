@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12 (as root), skipping
 # whatever is already there: the MinGW cross compilers, Wine (64 and 32 bit),
-# Xvfb, qemu-user for 32-bit Wine, clang with its libFuzzer and sanitizer
-# runtimes, the zh_CN and de_DE locales.
+# Xvfb, clang with its libFuzzer and sanitizer runtimes, the zh_CN and de_DE
+# locales. 32-bit Wine runs natively on these machines; where it does not,
+# scripts/wine-env.sh falls back on an installed qemu-user.
 set -eu
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for pkg in cmake ninja-build g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest \
-           wine wine64 wine32:i386 xvfb x11-utils qemu-user-static locales imagemagick \
+           wine wine64 wine32:i386 xvfb x11-utils locales imagemagick \
            fonts-wqy-microhei python3 binutils-mingw-w64-i686 clang libclang-rt-14-dev; do
   have_pkg "$pkg" || need+=("$pkg")
 done

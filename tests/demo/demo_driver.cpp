@@ -3,7 +3,9 @@
 // turned into PNG by scripts/demo.sh), the silent setup and a report of what
 // it changed (registry, shortcuts, New-menu templates), the /warning notice,
 // then the uninstaller and a report of what it gave back and what is left.
-//   demo_driver UNINSTALL_EXE INSTALL_FOLDER PICTURE_FOLDER
+// With a language file, the setup dialog is shown once translated by it and
+// once mirrored as a right-to-left language would have it.
+//   demo_driver UNINSTALL_EXE INSTALL_FOLDER PICTURE_FOLDER [LANGUAGE_FILE]
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -227,11 +229,44 @@ HWND WaitForCompletionDialog(DWORD pid, DWORD timeout_ms) {
   return nullptr;
 }
 
+// The setup dialog as the language file beside the program shows it; Esc.
+void ShowTranslatedSetup(const std::string& program, const std::string& folder, const std::string& picture) {
+  ProgramRun run;
+  if (!run.Start(program, "/setup", folder)) return;
+  HWND setup = setup_e2e::WaitForDialogWith(run.ProcessId(), IDC_SELECT_ALL, 15000);
+  if (setup) {
+    Sleep(300);
+    Describe(setup);
+    SaveWindowPicture(setup, picture);
+    PressKey(setup, VK_ESCAPE);
+  }
+  Finish(run);
+}
+
+// The direction entry: the key of "LTR" in the context "LTR".
+const char kRightToLeftEntry[] = "50a17ae8=\"RTL\"\r\n";
+
+void ShowLanguageFile(const std::string& program, const std::string& folder, const std::string& language_file) {
+  std::string text;
+  if (!ReadFileBytes(language_file, &text)) {
+    std::printf("\n(no language file at %s)\n", language_file.c_str());
+    return;
+  }
+  const std::string beside = folder + "\\uninstall.lng";
+  std::printf("\nuninstall.exe /setup with the English uninstall.lng beside it, then Esc\n");
+  WriteFileBytes(beside, text);
+  ShowTranslatedSetup(program, folder, "setup-english");
+  std::printf("\nthe same file declaring a right-to-left language, then Esc\n");
+  WriteFileBytes(beside, text + "\r\n" + kRightToLeftEntry);
+  ShowTranslatedSetup(program, folder, "setup-right-to-left");
+  DeleteFileA(beside.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: demo_driver UNINSTALL_EXE INSTALL_FOLDER PICTURE_FOLDER\n");
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: demo_driver UNINSTALL_EXE INSTALL_FOLDER PICTURE_FOLDER [LANGUAGE_FILE]\n");
     return 2;
   }
   const std::string program = argv[1], folder = argv[2];
@@ -266,6 +301,8 @@ int main(int argc, char** argv) {
     }
     Finish(run);
   }
+
+  if (argc == 5) ShowLanguageFile(program, folder, argv[4]);
 
   std::printf("\nuninstall.exe /setup /s: the silent setup with the first-run choice\n");
   {

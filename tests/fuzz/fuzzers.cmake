@@ -12,7 +12,7 @@ set(FUZZ_FLAGS -std=c++17 -g -O1 -Wall -Wextra -fsanitize=fuzzer,address,undefin
     -fno-sanitize-recover=all -fno-omit-frame-pointer -I${UNINSTALL_ROOT})
 
 file(GLOB FUZZ_HEADERS ${UNINSTALL_ROOT}/common/*.h ${UNINSTALL_ROOT}/app/*.h
-     ${UNINSTALL_ROOT}/uninstall/*.h ${UNINSTALL_ROOT}/tests/fuzz/*.h)
+     ${UNINSTALL_ROOT}/uninstall/*.h ${UNINSTALL_ROOT}/lang/*.h ${UNINSTALL_ROOT}/tests/fuzz/*.h)
 
 function(add_fuzzer name)
   set(sources ${ARGN})
@@ -39,3 +39,5 @@ add_fuzzer(list_fuzzer
   tests/fuzz/list_fuzzer.cpp tests/fuzz/windows_path.cpp tests/unit/lead_bytes_native.cpp
   common/path.cpp uninstall/uninstall_list.cpp uninstall/uninstall_text.cpp)
 add_fuzzer(switches_fuzzer tests/fuzz/switches_fuzzer.cpp app/switches.cpp)
+add_fuzzer(lang_fuzzer tests/fuzz/lang_fuzzer.cpp tests/unit/lead_bytes_native.cpp common/path.cpp
+  common/text.cpp lang/lang_file.cpp lang/crc32.cpp)
