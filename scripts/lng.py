@@ -240,8 +240,8 @@ HEADER = """\
 ; Escapes: \\" \\\\ \\n \\r \\t.  Messages keep their %s.  A scale entry ("width*height"
 ; in percent, e.g. "120*110") enlarges or shrinks its dialog; "RTL" as the
 ; direction lays every dialog out right to left.
-; The keys hold for systems with the code page below; check the file with
-; "lng.py check uninstall.exe uninstall.lng".
+; The keys hold on systems whose ANSI code page is the one named above; check
+; the file with "lng.py check uninstall.exe uninstall.lng".
 """
 
 
