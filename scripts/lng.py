@@ -275,8 +275,8 @@ FORMAT_SEQUENCE = re.compile(rb"%(.?)", re.S)
 
 def format_faults(text, source):
     faults = []
-    count = text.count(b"%s") - text.count(b"%%s")
-    wanted = source.count(b"%s") - source.count(b"%%s")
+    count, wanted = (sum(1 for m in FORMAT_SEQUENCE.finditer(t) if m.group(1) == b"s")
+                     for t in (text, source))
     if count != wanted:
         faults.append(f"holds %s {count} times where its source holds it {wanted} times")
     if b"%" in source:

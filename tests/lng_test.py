@@ -81,7 +81,9 @@ wanted = {number for number, (_, faulty) in enumerate(cases, 2) if faulty}
 expect(code == 1 and reported == wanted and len(lines) == len(wanted),
        f"faults reported on lines {sorted(reported)}, wanted {sorted(wanted)}: {lines}")
 for name, text in (("nomarker", b'**messages***\r\n'), ("nul", b"***messages***\r\n\0\r\n"
-                   + key["message 5104"].encode() + b'="x"\r\n')):
+                   + key["message 5104"].encode() + b'="x"\r\n'),
+                   ("lastline", b"***messages***\r\n" + key["DONEDLG 1"].encode()
+                   + b'="' + b"c" * 300 + b'"')):
     path = os.path.join(work, name + ".lng")
     open(path, "wb").write(text)
     expect(run("check", program, path)[0] == 1, f"{name} is a fault")
