@@ -324,7 +324,7 @@ def check(path, lng_path):
     section_end = marker + SECTION_LIMIT
     nul = data.find(b"\0", marker)
     seen = {}
-    number, start = 0, 0
+    number = 0
     for match in re.finditer(rb"([^\r\n]*)(\r\n|\r|\n)?", data):
         raw, has_line_end = match.group(1), match.group(2) is not None
         number += 1
