@@ -55,3 +55,15 @@ target_compile_options(demo_archiver PRIVATE ${WARNINGS} -fno-exceptions -fno-rt
 target_link_options(demo_archiver PRIVATE ${STATIC_LINK} -s)
 set_source_files_properties(tests/fixtures/demo_archiver.rc PROPERTIES OBJECT_DEPENDS
   "${UNINSTALL_ROOT}/res/kexicon.ico;${UNINSTALL_ROOT}/tests/fixtures/kexfile.ico")
+
+# The English language library "kexlng.dll": resources only, no code.  It is
+# written to a folder of its own so that it never lies beside the program of
+# this build by accident (the program would then show its dialogs).
+add_library(kexlng_en SHARED lang/en/kexlng.rc)
+target_include_directories(kexlng_en PRIVATE ${UNINSTALL_ROOT}/res ${UNINSTALL_ROOT})
+set_target_properties(kexlng_en PROPERTIES PREFIX "" OUTPUT_NAME kexlng LINKER_LANGUAGE C
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lang_en
+  ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lang_en)
+target_link_options(kexlng_en PRIVATE -nostdlib -Wl,-e,0 -s)
+set_source_files_properties(lang/en/kexlng.rc PROPERTIES OBJECT_DEPENDS
+  "${UNINSTALL_ROOT}/res/resource.h;${UNINSTALL_ROOT}/res/kexicon.ico")
