@@ -37,19 +37,23 @@ for codepage in (936, 1252):
     code, _ = run("template", program, "-c", str(codepage), "-o", path)
     templates[codepage] = open(path, "rb").read()
     expect(code == 0 and run("check", program, path) == (0, []), f"template {codepage} checks")
-english_path = os.path.join(ROOT, "lang", "en", "uninstall.lng")
-code, lines = run("check", program, english_path)
-expect(code == 0 and not lines, f"English translation checks: {lines}")
+# The English files: for the code page 936 the program is made for, and for
+# 1252, where the Chinese sources of several controls read alike.
+english_paths = {936: os.path.join(ROOT, "lang", "en", "uninstall.lng"),
+                 1252: os.path.join(ROOT, "lang", "en", "cp1252", "uninstall.lng")}
+for codepage, english_path in english_paths.items():
+    code, lines = run("check", program, english_path)
+    expect(code == 0 and not lines, f"English translation {codepage} checks: {lines}")
+    # every text the template offers is translated
+    english = keyed(open(english_path, "rb").read())
+    expect(english.keys() == keyed(templates[codepage]).keys(), f"English file {codepage} has every key")
+    expect(not [t for t in english.values() if b"??" in t or re.search(rb"[\x80-\xff]", t)],
+           f"English file {codepage} leaves no text untranslated")
 
 # Worked keys of the direction and the setup dialog's scale.
 source = keyed(templates[936])
 expect(source.get(b"50a17ae8") == b"LTR" and source.get(b"9b889d24") == b"",
        "direction and SETUPDLG scale keys")
-
-# The English file translates every text the 1252 template offers.
-english = keyed(open(english_path, "rb").read())
-expect(english.keys() == keyed(templates[1252]).keys(), "English file has every key")
-expect(not [t for t in english.values() if b"??" in t], "English file leaves no text untranslated")
 
 # One line per kind of fault, by line number; the exact fits pass.
 entries = lng.program_entries(program, 936)
