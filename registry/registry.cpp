@@ -202,6 +202,18 @@ bool RegKeyExists(HKEY hive, const char* text) {
   return true;
 }
 
+bool RegKeyIsEmpty(HKEY hive, const char* text) {
+  char path[RegKeyPathSize];
+  if (!FormPath(hive, text, path)) return false;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  DWORD subkeys = 1, values = 1;
+  bool read = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                               nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  CloseRegKey(key);
+  return read && subkeys == 0 && values == 0;
+}
+
 int KeyTreePassCounter() { return PassCounter; }
 int KeyTreePassesRun() { return PassesRun; }
 

@@ -43,6 +43,9 @@ void DeleteKeyTree(HKEY hive, const char* path);
 void DeleteKeyTreePass(HKEY hive, const char* path);
 
 bool RegKeyExists(HKEY hive, const char* text);
+// True when the key exists and has neither values (a default value counts)
+// nor subkeys.
+bool RegKeyIsEmpty(HKEY hive, const char* text);
 
 // The tree deletion's own record, for tests: the keys deleted by the latest
 // pass, and the passes that the latest DeleteKeyTree ran (0 when the 9x

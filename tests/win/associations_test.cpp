@@ -301,6 +301,26 @@ TEST_F(AssociationsTest, ExtensionTakenByAnotherProgramIsLeftAloneAtGiveBack) {
   EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, ".cab")) << "the others were given back";
 }
 
+// A take-over ended between creating an extension's key and writing its file
+// type leaves an empty key; the give-back removes it only when the record
+// says there was no key before, and only while it is still empty.
+TEST_F(AssociationsTest, EmptyKeyOfAnUnfinishedTakeOverGoesWhenNoneWasThere) {
+  UpdateAssociations(AllTypes(true));
+  RegistryKeySnapshot empty, other;
+  PutValue(other, L"PerceivedType", REG_SZ, Sz("compressed"));
+  // none of them had a key before the take-over; .iso has lost its record
+  for (const char* e : {".cab", ".arj", ".iso"}) ASSERT_TRUE(RemoveKeyTree(HKEY_CLASSES_ROOT, e));
+  ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".cab", empty));
+  ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".arj", other));
+  ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".iso", empty));
+  ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, std::string(Settings) + "\\Setup\\.iso"));
+  RegistryGuard arj(HKEY_CLASSES_ROOT, ".arj"), iso(HKEY_CLASSES_ROOT, ".iso");
+  UpdateAssociations(SetupOptions{});
+  EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, ".cab"));
+  EXPECT_EQ(arj.Changes(), "") << "a value another program wrote";
+  EXPECT_EQ(iso.Changes(), "") << "no record to say the key was not there";
+}
+
 TEST_F(AssociationsTest, IsOwnFileTypeTakesBothNamesInAnyCaseAndNothingTooLong) {
   for (const auto& c : std::vector<std::pair<std::string, bool>>{
            {"Zobrix", true}, {"zobrix.zip", true}, {"ZOBRIX.ZIP", true}, {"Zobrix.REV", false},
