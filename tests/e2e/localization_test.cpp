@@ -240,7 +240,7 @@ TEST_F(Localization, FileTranslatesDialogMessagesAndShortcutNames) {
   ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(entries, kLastMarkerOffset));
 
   Shot translated = SetupDialogShot();
-  EXPECT_EQ(translated.caption, L"Zobrix Setup");
+  ASSERT_EQ(translated.caption, L"Zobrix Setup") << "the language file was not read";
   ASSERT_EQ(translated.children.size(), plain.children.size());
   for (size_t i = 0; i < plain.children.size(); ++i) {
     size_t at = std::find(sources.begin(), sources.end(), plain.children[i].text) - sources.begin();
