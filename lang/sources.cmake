@@ -13,4 +13,5 @@ set(LANG_WIN_TESTS
   tests/win/dialog_localization_test.cpp
   tests/win/lang_file_load_test.cpp
   tests/win/messages_test.cpp)
-set(LANG_E2E_TESTS)
+set(LANG_E2E_TESTS
+  tests/e2e/localization_test.cpp)

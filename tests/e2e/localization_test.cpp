@@ -1,0 +1,316 @@
+// Localisation of the real program: a language file "uninstall.lng" and a
+// language library "kexlng.dll" beside a copy of it translate, rescale and
+// mirror its dialogs, and translate its message boxes and shortcut names.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "lang/crc32.h"
+#include "res/resource.h"
+#include "tests/e2e/setup_e2e_support.h"
+#include "tests/support/process_driver.h"
+#include "tests/support/registry_guard.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wine_env.h"
+
+namespace {
+
+using namespace setup_e2e;
+
+const DWORD kTimeoutMs = 20000;
+const size_t kLastMarkerOffset = 130816;
+
+// The program's texts are code page 936 bytes under the locale of these runs.
+std::string Ansi(const char* utf8) { return testenv::WideToAnsi(testenv::Widen(utf8)); }
+
+// The standard CRC-32 of seed, context and text, as a translator computes it.
+std::string Entry(char seed, const std::string& context, const std::string& text, const std::string& translation) {
+  std::string bytes = seed + context + text;
+  char key[9];
+  std::snprintf(key, sizeof(key), "%08x", ~Crc32(0xFFFFFFFFu, bytes.data(), bytes.size()));
+  return key + ("=\"" + translation + "\"\r\n");
+}
+
+// 50a17ae8 and 9b889d24: the layout direction and the setup dialog's scale.
+const char kRightToLeft[] = "50a17ae8=\"RTL\"\r\n";
+const char kLeftToRight[] = "50a17ae8=\"LTR\"\r\n";
+
+struct Child {
+  int id;
+  std::wstring text;
+  RECT rect;  // screen
+  LONG ex_style;
+};
+
+// A dialog of another process as its windows give it.
+struct Shot {
+  RECT window{}, client{};
+  POINT client_origin{};  // screen
+  LONG ex_style = 0;
+  std::wstring caption;
+  std::vector<Child> children;  // in z-order
+};
+
+Shot Read(HWND dialog) {
+  Shot shot;
+  GetWindowRect(dialog, &shot.window);
+  GetClientRect(dialog, &shot.client);
+  ClientToScreen(dialog, &shot.client_origin);
+  shot.ex_style = GetWindowLongA(dialog, GWL_EXSTYLE);
+  shot.caption = testenv::WindowText(dialog);
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    Child info{GetDlgCtrlID(child), testenv::WindowText(child), {}, GetWindowLongA(child, GWL_EXSTYLE)};
+    GetWindowRect(child, &info.rect);
+    shot.children.push_back(info);
+  }
+  return shot;
+}
+
+::testing::AssertionResult Mirrored(HWND dialog, const char* name) {
+  if (!dialog) return ::testing::AssertionFailure() << "no dialog " << name;
+  Shot shot = Read(dialog);
+  if (!(shot.ex_style & WS_EX_LAYOUTRTL)) return ::testing::AssertionFailure() << name << " is not mirrored";
+  for (const Child& child : shot.children)
+    if (!(child.ex_style & WS_EX_LAYOUTRTL))
+      return ::testing::AssertionFailure() << name << ": control " << child.id << " is not mirrored";
+  return ::testing::AssertionSuccess();
+}
+
+// What a confirmed setup writes, put back afterwards. The stored choice asks
+// for no archive types and no shell extension, and for the shortcuts only
+// when the test says so.
+class SetupTraces {
+ public:
+  explicit SetupTraces(bool shortcuts) {
+    for (const char* key : {"Zobrix", "Zobrix.ZIP", "Zobrix.REV", ".rev"}) Guard(HKEY_CLASSES_ROOT, key);
+    for (const char* software : {"Software\\", "Software\\Wow6432Node\\"})
+      for (const char* key : {"Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe",
+                              "Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver"})
+        Guard(HKEY_LOCAL_MACHINE, std::string(software) + key);
+    Guard(HKEY_CURRENT_USER, "Software\\Zobrix");
+    ready_ = testenv::RemoveKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix");
+    for (const char* extension : {".kex", ".zip", ".cab", ".arj", ".lzh", ".ace", ".tar", ".gz", ".uue", ".bz2",
+                                  ".jar", ".iso"})
+      ready_ = ready_ && SetDword(std::string("Software\\Zobrix\\Setup\\") + extension, "Set", 0);
+    ready_ = ready_ && SetDword("Software\\Zobrix\\Setup", "ShellExt", 0);
+    for (const char* link : {"Desktop", "StartMenu", "Programs"})
+      ready_ = ready_ && SetDword("Software\\Zobrix\\Setup\\Links", link, shortcuts);
+    for (const std::string& place : Places()) testenv::RemoveTree(place);
+  }
+  ~SetupTraces() {
+    for (const std::string& place : Places()) testenv::RemoveTree(place);
+  }
+  bool Ready() const { return ready_; }
+
+  static std::string Folder(int csidl) {
+    char path[MAX_PATH] = "";
+    return SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) ? path : "";
+  }
+  // Both "Zobrix.lnk" files, the per-user group and the all-users one when
+  // the system has it.
+  static std::vector<std::string> Places() {
+    std::vector<std::string> places = {Folder(CSIDL_DESKTOPDIRECTORY) + "\\Zobrix.lnk",
+                                       Folder(CSIDL_STARTMENU) + "\\Zobrix.lnk", Folder(CSIDL_PROGRAMS) + "\\Zobrix"};
+    if (!Folder(CSIDL_COMMON_PROGRAMS).empty()) places.push_back(Folder(CSIDL_COMMON_PROGRAMS) + "\\Zobrix");
+    return places;
+  }
+
+ private:
+  static bool SetDword(const std::string& key, const char* name, DWORD value) {
+    HKEY handle;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr))
+      return false;
+    bool written = !RegSetValueExA(handle, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+    RegCloseKey(handle);
+    return written;
+  }
+  void Guard(HKEY hive, const std::string& key) { guards_.emplace_back(new testenv::RegistryGuard(hive, key)); }
+  std::vector<std::unique_ptr<testenv::RegistryGuard>> guards_;
+  bool ready_ = false;
+};
+
+// A copy of the program in a folder of its own, with or without a language
+// file and a language library beside it.
+class Localization : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CopyFileA(ProgramUnderTest().c_str(), (folder_ / "uninstall.exe").c_str(), FALSE));
+  }
+
+  // The marker line at the given offset, behind lines of filler.
+  void WriteLanguageFile(const std::string& entries, size_t marker_offset = 0) {
+    std::string filler;
+    while (filler.size() < marker_offset) filler += "; filler\r\n";
+    filler.resize(marker_offset);
+    ASSERT_TRUE(testenv::WriteFileBytes(folder_ / "uninstall.lng", filler + "***messages***\r\n" + entries));
+  }
+
+  // The test library with the program's three dialogs added, as a real
+  // language library carries them, and its "RTL" dialog.
+  void InstallLanguageLibrary() {
+    char path[1024];
+    GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string library = path;
+    library = library.substr(0, library.find_last_of('\\') + 1) + "test_kexlng.dll";
+    std::string target = folder_ / "kexlng.dll";
+    ASSERT_TRUE(CopyFileA(library.c_str(), target.c_str(), FALSE));
+    HMODULE program = LoadLibraryExA(ProgramUnderTest().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HANDLE update = BeginUpdateResourceA(target.c_str(), FALSE);
+    bool added = program && update;
+    for (const char* name : {DLG_SETUP, DLG_DONE, DLG_CONTEXT_ITEMS}) {
+      HRSRC found = added ? FindResourceA(program, name, RT_DIALOG) : nullptr;
+      added = found && UpdateResourceA(update, RT_DIALOG, name, MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED),
+                                       LockResource(LoadResource(program, found)), SizeofResource(program, found));
+    }
+    if (update) added = EndUpdateResourceA(update, !added) && added;
+    if (program) FreeLibrary(program);
+    ASSERT_TRUE(added);
+  }
+
+  bool Start(const char* arguments) {
+    run_.reset(new testenv::ProgramRun);
+    return run_->Start(folder_ / "uninstall.exe", arguments, folder_.Path());
+  }
+  HWND StartSetup() { return Start("/setup") ? WaitForDialogWith(run_->ProcessId(), IDC_SELECT_ALL, kTimeoutMs) : nullptr; }
+
+  // The setup dialog as it opens, then closed without confirming.
+  Shot SetupDialogShot() {
+    HWND dialog = StartSetup();
+    if (!dialog) return Shot();
+    Shot shot = Read(dialog);
+    EXPECT_TRUE(testenv::PressCloseBox(dialog));
+    EXPECT_TRUE(run_->Wait(kTimeoutMs));
+    return shot;
+  }
+
+  // The uninstall confirmation, answered No: its text and caption.
+  std::pair<std::wstring, std::wstring> Confirmation() {
+    HWND box = Start("") ? testenv::WaitForWindow(run_->ProcessId(), kTimeoutMs) : nullptr;
+    if (!box) return {L"(no box)", L""};
+    std::pair<std::wstring, std::wstring> texts = {testenv::MessageBoxText(box), testenv::WindowText(box)};
+    EXPECT_TRUE(testenv::PressButton(box, IDNO));
+    EXPECT_TRUE(run_->Wait(kTimeoutMs));
+    return texts;
+  }
+
+  // Setup, the context-menu items dialog and the completion dialog, each
+  // checked as it opens; the setup is confirmed.
+  void ExpectAllDialogsMirrored() {
+    SetupTraces traces(false);
+    ASSERT_TRUE(traces.Ready());
+    HWND setup = StartSetup();
+    EXPECT_TRUE(Mirrored(setup, DLG_SETUP));
+    ASSERT_TRUE(setup && testenv::PressButton(setup, IDC_CONTEXT_ITEMS));
+    HWND items = WaitForDialogWith(run_->ProcessId(), IDC_ITEM_FIRST, kTimeoutMs);
+    EXPECT_TRUE(Mirrored(items, DLG_CONTEXT_ITEMS));
+    ASSERT_TRUE(items && testenv::PressButton(items, IDCANCEL) && testenv::WaitForWindowGone(items, kTimeoutMs));
+    ASSERT_TRUE(testenv::PressButton(setup, IDOK) && testenv::WaitForWindowGone(setup, kTimeoutMs));
+    HWND done = WaitForDialogWith(run_->ProcessId(), IDC_RUN_ARCHIVER, kTimeoutMs);
+    EXPECT_TRUE(Mirrored(done, DLG_DONE));
+    ASSERT_TRUE(done && testenv::PressButton(done, IDOK));
+    ASSERT_TRUE(run_->Wait(kTimeoutMs));
+  }
+
+  testenv::TempFolder folder_{"lang"};
+  std::unique_ptr<testenv::ProgramRun> run_;
+};
+
+// Every text the setup dialog shows, the confirmation and the names of the
+// two group shortcuts; the file's marker lies at the last offset searched.
+TEST_F(Localization, FileTranslatesDialogMessagesAndShortcutNames) {
+  Shot plain = SetupDialogShot();
+  ASSERT_FALSE(plain.children.empty()) << "no setup dialog";
+  EXPECT_EQ(plain.ex_style & WS_EX_LAYOUTRTL, 0) << "mirrored without a right-to-left language";
+  std::string entries = Entry('$', DLG_SETUP, testenv::WideToAnsi(plain.caption), "Zobrix Setup");
+  std::vector<std::wstring> sources;  // distinct control texts, in z-order
+  for (const Child& child : plain.children)
+    if (!child.text.empty() && std::find(sources.begin(), sources.end(), child.text) == sources.end()) {
+      entries += Entry('$', DLG_SETUP, testenv::WideToAnsi(child.text), "Text " + std::to_string(sources.size()));
+      sources.push_back(child.text);
+    }
+  entries += Entry('s', "", Ansi("确实要卸载 Zobrix 吗?"), "Really uninstall?") +
+             Entry('s', "", Ansi("卸载 Zobrix"), "Uninstall") + Entry('s', "", Ansi("Zobrix 中文帮助"), "Help") +
+             Entry('s', "", Ansi("控制台 KEX 中文手册"), "Console manual");
+  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(entries, kLastMarkerOffset));
+
+  Shot translated = SetupDialogShot();
+  ASSERT_EQ(translated.caption, L"Zobrix Setup") << "the language file was not read";
+  ASSERT_EQ(translated.children.size(), plain.children.size());
+  for (size_t i = 0; i < plain.children.size(); ++i) {
+    size_t at = std::find(sources.begin(), sources.end(), plain.children[i].text) - sources.begin();
+    std::wstring expected = at < sources.size() ? L"Text " + std::to_wstring(at) : L"";
+    EXPECT_EQ(translated.children[i].text, expected) << "control " << plain.children[i].id;
+  }
+  EXPECT_EQ(Confirmation(), std::make_pair(std::wstring(L"Really uninstall?"), std::wstring(L"Uninstall")));
+
+  {
+    SetupTraces traces(true);
+    ASSERT_TRUE(traces.Ready());
+    ASSERT_TRUE(Start("/setup /s"));
+    ASSERT_TRUE(run_->Wait(kTimeoutMs)) << "silent setup did not end";
+    std::vector<std::string> places = SetupTraces::Places();
+    EXPECT_TRUE(testenv::PathExists(places[0]) && testenv::PathExists(places[1])) << "no Zobrix.lnk";
+    // the all-users group belongs to the NT family only
+    const std::vector<std::string> group = {"Console manual.lnk", "Help.lnk", "Zobrix.lnk"};
+    for (size_t i = 2; i < places.size(); ++i)
+      EXPECT_EQ(testenv::ListFolder(places[i]), i == 3 && testenv::IsWin9xFamily() ? std::vector<std::string>() : group)
+          << places[i];
+  }
+
+  // one byte further the marker is not looked for
+  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(entries, kLastMarkerOffset + 1));
+  EXPECT_EQ(Confirmation(), std::make_pair(testenv::Widen("确实要卸载 Zobrix 吗?"), testenv::Widen("卸载 Zobrix")));
+}
+
+// 120*110 for the setup dialog, against the same dialog without the file.
+TEST_F(Localization, ScaleEntryResizesSetupDialogKeepingItsCorner) {
+  Shot before = SetupDialogShot();
+  ASSERT_FALSE(before.children.empty()) << "no setup dialog";
+  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile("9b889d24=\"120*110\"\r\n"));
+  Shot after = SetupDialogShot();
+  const int sw = 120, sh = 110;
+  int fw = (before.window.right - before.window.left + 1) - before.client.right;
+  int fh = (before.window.bottom - before.window.top + 1) - before.client.bottom;
+  EXPECT_EQ(after.window.left, before.window.left);
+  EXPECT_EQ(after.window.top, before.window.top);
+  EXPECT_EQ(after.window.right - after.window.left, before.client.right * sw / 100 + fw);
+  EXPECT_EQ(after.window.bottom - after.window.top, before.client.bottom * sh / 100 + fh);
+  fh -= GetSystemMetrics(SM_CYDLGFRAME);
+  ASSERT_EQ(after.children.size(), before.children.size());
+  for (size_t i = 0; i < before.children.size(); ++i) {
+    const RECT& r = before.children[i].rect;
+    const RECT& n = after.children[i].rect;
+    SCOPED_TRACE("control " + std::to_string(before.children[i].id));
+    EXPECT_EQ(n.left - after.client_origin.x, (r.left - before.window.left - fw / 2) * sw / 100);
+    EXPECT_EQ(n.top - after.client_origin.y, (r.top - before.window.top - fh) * sh / 100);
+    EXPECT_EQ(n.right - n.left, (r.right - r.left + 1) * sw / 100);
+    EXPECT_EQ(n.bottom - n.top, (r.bottom - r.top + 1) * sh / 100);
+  }
+}
+
+TEST_F(Localization, RightToLeftFileMirrorsEveryDialog) {
+  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(kRightToLeft));
+  ExpectAllDialogsMirrored();
+}
+
+// The library's "RTL" dialog decides, whatever the file says.
+TEST_F(Localization, LibraryWithRtlDialogMirrorsEveryDialog) {
+  ASSERT_NO_FATAL_FAILURE(InstallLanguageLibrary());
+  for (bool with_file : {true, false}) {
+    SCOPED_TRACE(with_file ? "file says LTR" : "no file");
+    if (with_file) {
+      ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(kLeftToRight));
+    } else {
+      ASSERT_TRUE(DeleteFileA((folder_ / "uninstall.lng").c_str()));
+    }
+    ExpectAllDialogsMirrored();
+  }
+}
+
+}  // namespace
