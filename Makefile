@@ -19,17 +19,17 @@ demo: deps
 test-host: deps
 	cmake --preset host >/dev/null
 	cmake --build --preset host
-	ctest --preset host
+	ctest --preset host -j3
 
 test-win64: deps
 	cmake --preset win64 >/dev/null
 	cmake --build --preset win64
-	ctest --preset win64
+	ctest --preset win64 -j2
 
 test-win32: deps
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32
-	ctest --preset win32
+	ctest --preset win32 -j3
 
 test: test-host test-win64 test-win32
 
