@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/e2e/setup_e2e_support.h"
 #include "tests/support/process_driver.h"
 #include "tests/support/registry_guard.h"
 #include "tests/support/temp_folder.h"
@@ -181,13 +182,7 @@ class DocumentViewer {
 class SetupTraces {
  public:
   SetupTraces() {
-    for (const char* key : {"Zobrix", "Zobrix.ZIP", "Zobrix.REV", ".rev"}) Guard(HKEY_CLASSES_ROOT, key);
-    for (const char* software : {"Software\\", "Software\\Wow6432Node\\"})
-      for (const char* key : {"Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe",
-                              "Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver"})
-        Guard(HKEY_LOCAL_MACHINE, std::string(software) + key);
-    Guard(HKEY_CURRENT_USER, "Software\\Zobrix");
-    ready_ = testenv::RemoveKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix");
+    ready_ = setup_e2e::GuardSetupTraces(&guards_);
     for (const char* extension : {".kex", ".zip", ".cab", ".arj", ".lzh", ".ace", ".tar", ".gz", ".uue", ".bz2", ".jar", ".iso"})
       ready_ = ready_ && SetDword(HKEY_CURRENT_USER, std::string("Software\\Zobrix\\Setup\\") + extension, "Set", 0);
     ready_ = ready_ && SetDword(HKEY_CURRENT_USER, "Software\\Zobrix\\Setup", "ShellExt", 0) &&
@@ -203,7 +198,6 @@ class SetupTraces {
   }
 
  private:
-  void Guard(HKEY hive, const std::string& key) { guards_.emplace_back(new testenv::RegistryGuard(hive, key)); }
   std::vector<std::unique_ptr<testenv::RegistryGuard>> guards_;
   bool ready_ = false;
 };

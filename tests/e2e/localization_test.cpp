@@ -14,6 +14,7 @@
 #include "lang/crc32.h"
 #include "res/resource.h"
 #include "tests/e2e/setup_e2e_support.h"
+#include "tests/support/dialog_geometry.h"
 #include "tests/support/process_driver.h"
 #include "tests/support/registry_guard.h"
 #include "tests/support/temp_folder.h"
@@ -88,13 +89,7 @@ Shot Read(HWND dialog) {
 class SetupTraces {
  public:
   explicit SetupTraces(bool shortcuts) {
-    for (const char* key : {"Zobrix", "Zobrix.ZIP", "Zobrix.REV", ".rev"}) Guard(HKEY_CLASSES_ROOT, key);
-    for (const char* software : {"Software\\", "Software\\Wow6432Node\\"})
-      for (const char* key : {"Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe",
-                              "Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver"})
-        Guard(HKEY_LOCAL_MACHINE, std::string(software) + key);
-    Guard(HKEY_CURRENT_USER, "Software\\Zobrix");
-    ready_ = testenv::RemoveKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix");
+    ready_ = setup_e2e::GuardSetupTraces(&guards_);
     for (const char* extension : {".kex", ".zip", ".cab", ".arj", ".lzh", ".ace", ".tar", ".gz", ".uue", ".bz2",
                                   ".jar", ".iso"})
       ready_ = ready_ && SetDword(std::string("Software\\Zobrix\\Setup\\") + extension, "Set", 0);
@@ -130,7 +125,6 @@ class SetupTraces {
     RegCloseKey(handle);
     return written;
   }
-  void Guard(HKEY hive, const std::string& key) { guards_.emplace_back(new testenv::RegistryGuard(hive, key)); }
   std::vector<std::unique_ptr<testenv::RegistryGuard>> guards_;
   bool ready_ = false;
 };
@@ -274,24 +268,13 @@ TEST_F(Localization, ScaleEntryResizesSetupDialogKeepingItsCorner) {
   ASSERT_FALSE(before.children.empty()) << "no setup dialog";
   ASSERT_NO_FATAL_FAILURE(WriteLanguageFile("9b889d24=\"120*110\"\r\n"));
   Shot after = SetupDialogShot();
-  const int sw = 120, sh = 110;
-  int fw = (before.window.right - before.window.left + 1) - before.client.right;
-  int fh = (before.window.bottom - before.window.top + 1) - before.client.bottom;
-  EXPECT_EQ(after.window.left, before.window.left);
-  EXPECT_EQ(after.window.top, before.window.top);
-  EXPECT_EQ(after.window.right - after.window.left, before.client.right * sw / 100 + fw);
-  EXPECT_EQ(after.window.bottom - after.window.top, before.client.bottom * sh / 100 + fh);
-  fh -= GetSystemMetrics(SM_CYDLGFRAME);
-  ASSERT_EQ(after.children.size(), before.children.size());
-  for (size_t i = 0; i < before.children.size(); ++i) {
-    const RECT& r = before.children[i].rect;
-    const RECT& n = after.children[i].rect;
-    SCOPED_TRACE("control " + std::to_string(before.children[i].id));
-    EXPECT_EQ(n.left - after.client_origin.x, (r.left - before.window.left - fw / 2) * sw / 100);
-    EXPECT_EQ(n.top - after.client_origin.y, (r.top - before.window.top - fh) * sh / 100);
-    EXPECT_EQ(n.right - n.left, (r.right - r.left + 1) * sw / 100);
-    EXPECT_EQ(n.bottom - n.top, (r.bottom - r.top + 1) * sh / 100);
+  testenv::DialogGeometry geometry[2];
+  for (int i = 0; i < 2; ++i) {
+    const Shot& shot = i == 0 ? before : after;
+    geometry[i] = {shot.window, shot.client, shot.client_origin.y, {}};
+    for (const Child& child : shot.children) geometry[i].children.push_back(child.rect);
   }
+  testenv::ExpectRescaled(geometry[0], geometry[1], 120, 110, false);
 }
 
 TEST_F(Localization, RightToLeftFileMirrorsEveryDialog) {

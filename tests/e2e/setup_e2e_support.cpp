@@ -331,4 +331,17 @@ bool SetString(HKEY hive, const std::string& path, const std::string& name, cons
   return result == ERROR_SUCCESS;
 }
 
+bool GuardSetupTraces(std::vector<std::unique_ptr<testenv::RegistryGuard>>* guards) {
+  auto guard = [guards](HKEY hive, const std::string& key) {
+    guards->emplace_back(new testenv::RegistryGuard(hive, key));
+  };
+  for (const char* key : {"Zobrix", "Zobrix.ZIP", "Zobrix.REV", ".rev"}) guard(HKEY_CLASSES_ROOT, key);
+  for (const char* software : {"Software\\", "Software\\Wow6432Node\\"})
+    for (const char* key : {"Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe",
+                            "Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver"})
+      guard(HKEY_LOCAL_MACHINE, std::string(software) + key);
+  guard(HKEY_CURRENT_USER, "Software\\Zobrix");
+  return testenv::RemoveKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix");
+}
+
 }  // namespace setup_e2e

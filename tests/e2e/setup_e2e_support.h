@@ -4,6 +4,7 @@
 // gives them, and whole-registry snapshots with their differences listed.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,5 +56,11 @@ std::string ReadString(HKEY hive, const std::string& path, const std::string& na
 // A REG_DWORD value; false when missing.
 bool ReadDword(HKEY hive, const std::string& path, const std::string& name, DWORD* value);
 bool SetString(HKEY hive, const std::string& path, const std::string& name, const std::string& value);
+
+// Guards what a confirmed setup writes whatever the choice (the file types,
+// the App Paths and uninstall entries in both registry views, the product
+// settings key) into guards, then clears the product settings key; false
+// when it cannot be cleared.
+bool GuardSetupTraces(std::vector<std::unique_ptr<testenv::RegistryGuard>>* guards);
 
 }  // namespace setup_e2e
