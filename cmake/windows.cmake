@@ -37,14 +37,16 @@ set(STATIC_LINK -static -static-libgcc -static-libstdc++)
 
 add_executable(uninstall WIN32 app/main.cpp $<TARGET_OBJECTS:uninstall_resources>)
 target_link_libraries(uninstall PRIVATE uninstall_core)
-target_compile_options(uninstall PRIVATE ${WARNINGS} -fno-exceptions -fno-rtti)
+target_compile_options(uninstall PRIVATE ${WARNINGS} -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
 # Subsystem and OS version 4.0: the loaders of both Windows families accept it.
 target_link_options(uninstall PRIVATE ${STATIC_LINK} -s
   -Wl,--subsystem,windows:4.0
   -Wl,--major-os-version,4 -Wl,--minor-os-version,0
   -Wl,--gc-sections)
-target_compile_options(uninstall_core PRIVATE -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti)
-target_compile_options(uninstall_pure PRIVATE -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti)
+# No exceptions, so no unwind tables; no data sections, whose zero-filled
+# objects the PE toolchain would store in the file instead of in .bss.
+target_compile_options(uninstall_core PRIVATE -ffunction-sections -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
+target_compile_options(uninstall_pure PRIVATE -ffunction-sections -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
 
 # Stand-in for the archiver in the demo installation: a small GUI program with
 # two icons (index 0, the program; index 1, its archive files), as the
