@@ -10,7 +10,7 @@
 #include "res/resource.h"
 #include "res/version.h"
 #include "shell/program_files.h"
-#include "uninstall/uninstall_list.h"
+#include "uninstall/list_file.h"
 #include "uninstall/uninstall_text.h"
 
 namespace {
@@ -45,36 +45,6 @@ bool FileSize(const char* path, unsigned long long* size) {
   return true;
 }
 
-// A file read whole into memory, with room for a terminator.
-class FileText {
- public:
-  ~FileText() {
-    if (text_) HeapFree(GetProcessHeap(), 0, text_);
-  }
-
-  bool Read(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD high = 0;
-    DWORD size = GetFileSize(file, &high);
-    DWORD read = 0;
-    bool ok = size != INVALID_FILE_SIZE && high == 0 &&
-              (text_ = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1))) != nullptr &&
-              (size == 0 || (ReadFile(file, text_, size, &read, nullptr) && read == size));
-    CloseHandle(file);
-    size_ = size;
-    return ok;
-  }
-
-  const char* Text() const { return text_; }
-  size_t Size() const { return size_; }
-
- private:
-  char* text_ = nullptr;
-  size_t size_ = 0;
-};
-
 // The bytes of the files that "Uninstall.lst" in folder (ending in a
 // backslash) names, plus the program's own file. False when the list cannot
 // be read.
@@ -83,19 +53,13 @@ bool InstalledBytes(const char* folder, const char* program, unsigned long long*
   if (!CopyText(list_path, sizeof(list_path), folder) ||
       !AppendText(list_path, sizeof(list_path), "Uninstall.lst"))
     return false;
-  FileText list;
-  if (!list.Read(list_path)) return false;
-  size_t pieces = CountListPieces(list.Text(), list.Size());
-  if (pieces > static_cast<size_t>(-1) / sizeof(ListEntry) - 1) return false;
-  ListEntry* entries =
-      static_cast<ListEntry*>(HeapAlloc(GetProcessHeap(), 0, (pieces + 1) * sizeof(ListEntry)));
-  if (!entries) return false;
-  size_t count = SplitList(list.Text(), list.Size(), entries, pieces);
-
+  FileList list;
+  if (!list.Open(list_path)) return false;
   *total = 0;
   unsigned long long size = 0;
   char path[1024];
-  for (size_t i = 0; i < count; ++i) {
+  const ListEntry* entries = list.Entries();
+  for (size_t i = 0; i < list.Count(); ++i) {
     const char* entry = list.Text() + entries[i].Offset;
     // only what the uninstaller itself would delete; the program is added once below
     if (IsEntryInsideFolder(entry, entries[i].Length) &&
@@ -103,7 +67,6 @@ bool InstalledBytes(const char* folder, const char* program, unsigned long long*
         (!program || CompareTextNoCase(path, program) != 0) && FileSize(path, &size))
       *total += size;
   }
-  HeapFree(GetProcessHeap(), 0, entries);
   if (program && FileSize(program, &size)) *total += size;
   return true;
 }

@@ -115,16 +115,15 @@ void TakeOver(const ExtensionKeys& keys, int row, const SetupOptions& options) {
 
 void GiveBack(const ExtensionKeys& keys, int row) {
   const char* e = keys.extension;
+  // Without a record the key counts as one that existed, with no owner.
+  const bool existed = GetUserRegDword(keys.record, "Exist", 1) != 0;
   // Another program took the extension meanwhile, or it was never ours.
   if (!IsOwnFileType(e)) {
     // Unless it is the empty key of a take-over that ended between creating
     // the key and writing the file type: the record says there was none.
-    if (GetUserRegDword(keys.record, "Exist", 1) == 0 && RegKeyIsEmpty(HKEY_CLASSES_ROOT, e))
-      DeleteRegKey(HKEY_CLASSES_ROOT, e);
+    if (!existed && RegKeyIsEmpty(HKEY_CLASSES_ROOT, e)) DeleteRegKey(HKEY_CLASSES_ROOT, e);
     return;
   }
-  // Without a record the key counts as one that existed, with no owner.
-  const bool existed = GetUserRegDword(keys.record, "Exist", 1) != 0;
   char type[512];
   char content[512];
   GetUserRegString(keys.record, "Type", type, "", sizeof(type));

@@ -11,6 +11,7 @@
 #include "lang/lang_library.h"
 #include "lang/messages.h"
 #include "res/resource.h"
+#include "uninstall/list_file.h"
 #include "uninstall/registry_cleanup.h"
 #include "uninstall/uninstall_list.h"
 #include "uninstall/uninstall_text.h"
@@ -18,54 +19,6 @@
 namespace {
 
 const char kListName[] = "Uninstall.lst";
-
-// "Uninstall.lst", opened at the start and read into memory once: every pass
-// walks the same entries, so the file is not read again for each pass.
-class FileList {
- public:
-  ~FileList() {
-    Close();
-    if (entries_) HeapFree(GetProcessHeap(), 0, entries_);
-    if (text_) HeapFree(GetProcessHeap(), 0, text_);
-  }
-
-  // False when the list cannot be opened, read or held in memory.
-  bool Open(const char* name) {
-    file_ = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file_ == INVALID_HANDLE_VALUE) return false;
-    DWORD high = 0;
-    DWORD size = GetFileSize(file_, &high);
-    // 4 GiB or more (or no size at all) is no list; below that, size + 1 fits.
-    if (size == INVALID_FILE_SIZE || high != 0) return false;
-    HANDLE heap = GetProcessHeap();
-    text_ = static_cast<char*>(HeapAlloc(heap, 0, size + 1));
-    if (!text_) return false;
-    DWORD read = 0;
-    if (size > 0 && (!ReadFile(file_, text_, size, &read, nullptr) || read != size)) return false;
-    size_t pieces = CountListPieces(text_, size);
-    if (pieces > static_cast<size_t>(-1) / sizeof(ListEntry)) return false;
-    entries_ = static_cast<ListEntry*>(HeapAlloc(heap, 0, pieces * sizeof(ListEntry) + 1));
-    if (!entries_) return false;
-    count_ = SplitList(text_, size, entries_, pieces);
-    return true;
-  }
-
-  void Close() {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
-  }
-
-  const char* Text() const { return text_; }
-  ListEntry* Entries() { return entries_; }
-  size_t Count() const { return count_; }
-
- private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-  char* text_ = nullptr;
-  ListEntry* entries_ = nullptr;
-  size_t count_ = 0;
-};
 
 EntryResult DeleteListedEntry(const char* path, void*) {
   DWORD attributes = GetFileAttributesA(path);

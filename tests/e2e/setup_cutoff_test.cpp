@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/setup_e2e_support.h"
 #include "tests/e2e/uninstall_support.h"
 #include "tests/support/process_driver.h"
 #include "tests/support/registry_guard.h"
@@ -114,24 +115,6 @@ bool SetString(const std::string& path, const char* name, const std::string& val
                       std::string(owner.shell_new) == "FileName" ? "C:\\Templates\\empty.cab" : "");
     if (!ok) return ::testing::AssertionFailure() << "cannot prepare " << owner.extension;
   }
-  return ::testing::AssertionSuccess();
-}
-
-::testing::AssertionResult MakeInstallation() {
-  testenv::RemoveTree(kInstall);
-  std::string folder = kInstall;
-  if (!testenv::MakeFolders(folder) ||
-      !CopyFileA(testenv::UninstallExePath().c_str(), (folder + "\\uninstall.exe").c_str(), FALSE))
-    return ::testing::AssertionFailure() << "cannot install into " << folder;
-  std::string list;
-  for (const char* file : {"Zobrix.exe", "kexext.dll", "license.txt", "order.txt", "Kex.txt"}) {
-    if (!testenv::WriteFileBytes(folder + "\\" + file, "stand-in"))
-      return ::testing::AssertionFailure() << "cannot write " << file;
-    list += std::string(file) + "\r\n";
-  }
-  list += "kexnew.dat\r\nzipnew.dat\r\n";
-  if (!testenv::WriteFileBytes(folder + "\\Uninstall.lst", list))
-    return ::testing::AssertionFailure() << "cannot write the list";
   return ::testing::AssertionSuccess();
 }
 
@@ -281,7 +264,7 @@ struct Cut {
   ::testing::AssertionResult Run(DWORD at_ms, std::string* state, bool* ended_before) {
     prepared.Restore();
     if (!group.empty()) testenv::RemoveTree(group);
-    ::testing::AssertionResult installed = MakeInstallation();
+    ::testing::AssertionResult installed = setup_e2e::MakeInstallation(kInstall);
     if (!installed) return installed;
     FirstWrite first_write;
     testenv::ProgramRun setup;
@@ -310,7 +293,7 @@ TEST(SetupCutOff, UninstallAfterSetupEndedAnywhereGivesEveryExtensionBack) {
 
   // One setup to its end: how long its changes last, and that it takes the
   // extensions over at all.
-  ASSERT_TRUE(MakeInstallation());
+  ASSERT_TRUE(setup_e2e::MakeInstallation(kInstall));
   DWORD changes_ms = 0;
   {
     FirstWrite first_write;

@@ -331,6 +331,24 @@ bool SetString(HKEY hive, const std::string& path, const std::string& name, cons
   return result == ERROR_SUCCESS;
 }
 
+::testing::AssertionResult MakeInstallation(const std::string& folder) {
+  testenv::RemoveTree(folder);
+  if (!testenv::MakeFolders(folder) ||
+      !CopyFileA(ProgramUnderTest().c_str(), (folder + "\\uninstall.exe").c_str(), FALSE))
+    return ::testing::AssertionFailure() << "cannot install into " << folder;
+  const char* files[] = {"Zobrix.exe", "kexext.dll", "license.txt", "order.txt", "Kex.txt", "Zobrix.hlp"};
+  std::string list;
+  for (const char* file : files) {
+    if (!testenv::WriteFileBytes(folder + "\\" + file, std::string("stand-in for ") + file))
+      return ::testing::AssertionFailure() << "cannot write " << file;
+    list += std::string(file) + "\r\n";
+  }
+  list += "kexnew.dat\r\nzipnew.dat\r\n";
+  if (!testenv::WriteFileBytes(folder + "\\Uninstall.lst", list))
+    return ::testing::AssertionFailure() << "cannot write the list";
+  return ::testing::AssertionSuccess();
+}
+
 bool GuardSetupTraces(std::vector<std::unique_ptr<testenv::RegistryGuard>>* guards) {
   auto guard = [guards](HKEY hive, const std::string& key) {
     guards->emplace_back(new testenv::RegistryGuard(hive, key));

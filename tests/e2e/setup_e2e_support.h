@@ -2,6 +2,7 @@
 // Shared by the setup end-to-end tests: the program under test (the i686
 // product when the win32 build tree is beside this one), clicks as the mouse
 // gives them, and whole-registry snapshots with their differences listed.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <memory>
@@ -61,6 +62,11 @@ bool SetString(HKEY hive, const std::string& path, const std::string& name, cons
 // the App Paths and uninstall entries in both registry views, the product
 // settings key) into guards, then clears the product settings key; false
 // when it cannot be cleared.
+// The program under test in folder (made afresh) as the installer leaves
+// it: stand-ins for the archiver's files and an "Uninstall.lst" naming them
+// and the New-menu templates that setup writes, so that the folder can go.
+::testing::AssertionResult MakeInstallation(const std::string& folder);
+
 bool GuardSetupTraces(std::vector<std::unique_ptr<testenv::RegistryGuard>>* guards);
 
 }  // namespace setup_e2e

@@ -129,27 +129,6 @@ const OtherOwner kOwners[] = {
   return ::testing::AssertionSuccess();
 }
 
-// The installation as the installer leaves it. The list names the New-menu
-// templates that setup writes into the folder, so that the folder can go.
-::testing::AssertionResult MakeInstallation() {
-  testenv::RemoveTree(kInstall);
-  std::string folder = kInstall;
-  if (!testenv::MakeFolders(folder) ||
-      !CopyFileA(ProgramUnderTest().c_str(), (folder + "\\uninstall.exe").c_str(), FALSE))
-    return ::testing::AssertionFailure() << "cannot install into " << folder;
-  const char* files[] = {"Zobrix.exe", "kexext.dll", "license.txt", "order.txt", "Kex.txt", "Zobrix.hlp"};
-  std::string list;
-  for (const char* file : files) {
-    if (!testenv::WriteFileBytes(folder + "\\" + file, std::string("stand-in for ") + file))
-      return ::testing::AssertionFailure() << "cannot write " << file;
-    list += std::string(file) + "\r\n";
-  }
-  list += "kexnew.dat\r\nzipnew.dat\r\n";
-  if (!testenv::WriteFileBytes(folder + "\\Uninstall.lst", list))
-    return ::testing::AssertionFailure() << "cannot write the list";
-  return ::testing::AssertionSuccess();
-}
-
 // Runs the installed program to its end; true with exit code 0.
 ::testing::AssertionResult RunInstalled(const std::string& arguments, const std::string& cwd) {
   testenv::ProgramRun run;
@@ -259,7 +238,7 @@ class SetupRoad : public ::testing::Test {
 // Passes once the shell operations exist: with empty ones setup applies nothing.
 TEST_F(SetupRoad, SilentSetupThenUninstallGivesTheRegistryBack) {
   ASSERT_TRUE(PrepareOtherOwners());
-  ASSERT_TRUE(MakeInstallation());
+  ASSERT_TRUE(MakeInstallation(kInstall));
   Registry before = ReadRegistry();
   ASSERT_TRUE(before.complete);
 
@@ -287,7 +266,7 @@ TEST_F(SetupRoad, SilentSetupThenUninstallGivesTheRegistryBack) {
 // The registry clean-up where setup never ran: nothing changes, and the
 // uninstall goes on to remove the files and itself.
 TEST_F(SetupRoad, UninstallWhereSetupNeverRanChangesNoKey) {
-  ASSERT_TRUE(MakeInstallation());
+  ASSERT_TRUE(MakeInstallation(kInstall));
   Registry before = ReadRegistry();
   ASSERT_TRUE(before.complete);
   ASSERT_TRUE(RunInstalled("/s", uninstall_e2e::TempPath()));
