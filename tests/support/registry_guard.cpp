@@ -149,6 +149,16 @@ std::string HighestMissingKey(HKEY hive, const std::string& path) {
 
 }  // namespace
 
+RegistryValueSnapshot StringValue(const std::string& name, const std::string& ansi) {
+  std::wstring wide = AnsiToWide(ansi);
+  return {AnsiToWide(name), REG_SZ,
+          std::string(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * sizeof(wchar_t))};
+}
+
+RegistryValueSnapshot DwordValue(const std::string& name, DWORD value) {
+  return {AnsiToWide(name), REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof(value))};
+}
+
 bool KeyExists(HKEY hive, const std::string& path) {
   KeyHandle key;
   return RegOpenKeyExW(hive, AnsiToWide(path).c_str(), 0, KEY_QUERY_VALUE, key.Out()) ==

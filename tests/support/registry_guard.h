@@ -21,6 +21,11 @@ struct RegistryKeySnapshot {
   std::vector<RegistryKeySnapshot> subkeys;    // sorted by name, ignoring case
 };
 
+// A value as ReadKeyTree gives it: REG_SZ holds the text in wide characters
+// with its terminator, REG_DWORD its four bytes.
+RegistryValueSnapshot StringValue(const std::string& name, const std::string& ansi);
+RegistryValueSnapshot DwordValue(const std::string& name, DWORD value);
+
 // Reads the tree of hive\path (an ANSI key path); false when the key is missing.
 bool ReadKeyTree(HKEY hive, const std::string& path, RegistryKeySnapshot* tree);
 // Writes a tree (values and subkeys) into hive\path, creating keys as needed.

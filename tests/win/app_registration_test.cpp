@@ -22,15 +22,8 @@ const char UninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver";
 
 // Values in the order ReadKeyTree sorts them (by name, ignoring case).
-RegistryValueSnapshot String(const char* name, const std::string& ansi) {
-  std::wstring wide = testenv::AnsiToWide(ansi);
-  return {testenv::AnsiToWide(name), REG_SZ,
-          std::string(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * 2)};
-}
-RegistryValueSnapshot Dword(const char* name, DWORD value) {
-  return {testenv::AnsiToWide(name), REG_DWORD,
-          std::string(reinterpret_cast<const char*>(&value), sizeof(value))};
-}
+RegistryValueSnapshot String(const char* name, const std::string& ansi) { return testenv::StringValue(name, ansi); }
+RegistryValueSnapshot Dword(const char* name, DWORD value) { return testenv::DwordValue(name, value); }
 
 std::string ThisProgram() {
   char path[MAX_PATH];

@@ -78,11 +78,7 @@ RegistryKeySnapshot& KeyAt(RegistryKeySnapshot& tree, const std::string& path) {
 
 void PutString(RegistryKeySnapshot& world, const std::string& path, const std::string& name,
                const std::string& text) {
-  RegistryValueSnapshot value;
-  value.name = testenv::AnsiToWide(name);
-  value.type = REG_SZ;
-  std::wstring wide = testenv::AnsiToWide(text);
-  value.data.assign(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * 2);
+  RegistryValueSnapshot value = testenv::StringValue(name, text);
   auto& values = KeyAt(world, path).values;
   auto place = std::find_if(values.begin(), values.end(), [&](const RegistryValueSnapshot& v) {
     return Upper(v.name) >= Upper(value.name);
