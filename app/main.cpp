@@ -80,7 +80,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   if (scan.Setup)
     RunSetup();
   else if (scan.Counted == 0)
-    RunUninstall();  // ends the process itself when the removal completes
+    RunUninstall(SilentMode);  // ends the process itself when the removal completes
 
   if (RichEditLibrary) FreeLibrary(RichEditLibrary);
   OleUninitialize();

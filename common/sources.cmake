@@ -1,10 +1,12 @@
 set(COMMON_PURE_SOURCES
+  common/list_entries.cpp
   common/path.cpp
   common/text.cpp)
 set(COMMON_WIN_SOURCES
   common/disk_file.cpp
   common/error_state.cpp
   common/lead_bytes_win.cpp
+  common/list_file.cpp
   common/os_version.cpp)
 set(COMMON_UNIT_TESTS
   tests/unit/lead_bytes_native.cpp

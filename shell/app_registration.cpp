@@ -10,8 +10,8 @@
 #include "res/resource.h"
 #include "res/version.h"
 #include "shell/program_files.h"
-#include "uninstall/list_file.h"
-#include "uninstall/uninstall_text.h"
+#include "common/list_file.h"
+#include "common/list_entries.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // The archiver's file types and the archive extensions it takes over, each
 // with its previous owner saved below the product settings key so that it
 // can be given back.
-#include "app/setup_options.h"
+#include "shell/setup_choice.h"
 
 // One row per archive type, in the order of SetupOptions::Assoc: one or more
 // extensions written one after another, the primary extension first.

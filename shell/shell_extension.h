@@ -1,7 +1,7 @@
 #pragma once
 // Registration of the shell extension library "kexext.dll" for its handler
 // kinds, or its removal.
-#include "app/setup_options.h"
+#include "shell/setup_choice.h"
 
 // Registers when ShellExt is set, removes otherwise.
 void UpdateShellExtension(const SetupOptions& options);

@@ -2,7 +2,7 @@
 // Desktop and Start-menu shortcuts and the program group.
 #include <cstddef>
 
-#include "app/setup_options.h"
+#include "shell/setup_choice.h"
 
 // Brings every place in line with its flag. When the per-user program group
 // is created and group_folder is not null, its path is copied there

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/setup_options.h"
 #include "registry/registry.h"
 #include "shell/archive_types.h"
 #include "shell/shell_extension.h"

@@ -2,7 +2,6 @@ set(UNINSTALL_PURE_SOURCES
   uninstall/uninstall_list.cpp
   uninstall/uninstall_text.cpp)
 set(UNINSTALL_WIN_SOURCES
-  uninstall/list_file.cpp
   uninstall/registry_cleanup.cpp
   uninstall/uninstall.cpp)
 set(UNINSTALL_UNIT_TESTS

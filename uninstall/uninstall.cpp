@@ -4,14 +4,13 @@
 
 #include <cstring>
 
-#include "app/state.h"
 #include "common/os_version.h"
 #include "common/path.h"
 #include "common/text.h"
 #include "lang/lang_library.h"
 #include "lang/messages.h"
 #include "res/resource.h"
-#include "uninstall/list_file.h"
+#include "common/list_file.h"
 #include "uninstall/registry_cleanup.h"
 #include "uninstall/uninstall_list.h"
 #include "uninstall/uninstall_text.h"
@@ -230,7 +229,7 @@ bool PrepareSelfRemoval(const char* program, char* command, size_t command_size)
 
 }  // namespace
 
-void RunUninstall() {
+void RunUninstall(bool silent) {
   char program[1024];
   DWORD length = GetModuleFileNameA(nullptr, program, sizeof(program));
   if (length == 0 || length >= sizeof(program)) return;  // a cut path names another file
@@ -241,7 +240,7 @@ void RunUninstall() {
   if (!SetCurrentDirectoryA(folder)) return;
   if (!AppendBackslash(folder, sizeof(folder))) return;
 
-  if (!SilentMode &&
+  if (!silent &&
       MessageBoxA(nullptr, GetMsgText(MSG_CONFIRM_UNINSTALL), GetMsgText(MSG_UNINSTALL_CAPTION),
                   MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
     return;

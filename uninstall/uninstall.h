@@ -1,6 +1,7 @@
 #pragma once
 
-// Uninstall mode: confirmation, registry clean-up, deletion of the files
-// named in "Uninstall.lst", then self-removal through a batch file. Returns
-// only when it stops early; otherwise the process ends inside.
-void RunUninstall();
+// Uninstall mode: confirmation (none when silent), registry clean-up,
+// deletion of the files named in "Uninstall.lst", then self-removal through a
+// batch file. Returns only when it stops early; otherwise the process ends
+// inside.
+void RunUninstall(bool silent);

@@ -1,40 +1,6 @@
 #include "uninstall/uninstall_list.h"
 
-#include <cstring>
-
 #include "uninstall/uninstall_text.h"
-
-namespace {
-
-// Length of the piece that starts at data[0].
-size_t PieceLength(const char* data, size_t size) {
-  size_t limit = size < kListPieceLength ? size : kListPieceLength;
-  const void* line_feed = std::memchr(data, '\n', limit);
-  return line_feed ? static_cast<size_t>(static_cast<const char*>(line_feed) - data) + 1 : limit;
-}
-
-}  // namespace
-
-size_t CountListPieces(const char* data, size_t size) {
-  size_t count = 0;
-  for (size_t offset = 0; offset < size; offset += PieceLength(data + offset, size - offset))
-    ++count;
-  return count;
-}
-
-size_t SplitList(const char* data, size_t size, ListEntry* entries, size_t capacity) {
-  size_t count = 0;
-  size_t offset = 0;
-  while (offset < size && count < capacity) {
-    size_t piece = PieceLength(data + offset, size - offset);
-    const void* nul = std::memchr(data + offset, '\0', piece);
-    size_t text = nul ? static_cast<size_t>(static_cast<const char*>(nul) - (data + offset)) : piece;
-    size_t length = TrimmedLength(data + offset, text);
-    if (length > 0) entries[count++] = ListEntry{offset, length};
-    offset += piece;
-  }
-  return count;
-}
 
 int RunDeletionPasses(const char* data, ListEntry* entries, size_t count, const char* folder,
                       DeleteEntryFunction remove, void* context) {

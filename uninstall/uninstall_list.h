@@ -4,25 +4,7 @@
 // caller supplies.
 #include <cstddef>
 
-// Longest piece of a line taken as one entry; a longer line gives several.
-constexpr size_t kListPieceLength = 2047;
-
-// One entry of the list: a piece of a line without its line end, trailing
-// blanks and tabs, as offset and length in the list's text.
-struct ListEntry {
-  size_t Offset;
-  size_t Length;
-};
-
-// The most entries that SplitList can find in size bytes.
-size_t CountListPieces(const char* data, size_t size);
-
-// Splits the list text as a reader of lines with a buffer of 2048 bytes sees
-// it: each piece runs through its line feed, or is 2047 bytes long, or ends
-// at the end of the text; the entry is the piece up to its first NUL, with
-// trailing CR, LF, blanks and tabs removed; empty entries are skipped.
-// Returns the number of entries stored (at most capacity).
-size_t SplitList(const char* data, size_t size, ListEntry* entries, size_t capacity);
+#include "common/list_entries.h"
 
 enum class EntryResult {
   Deleted,  // the file or folder was deleted

@@ -2,25 +2,15 @@
 
 #include <cstring>
 
+#include "common/list_entries.h"
 #include "common/path.h"
 
 namespace {
-
-bool IsLineEndBlank(char c) { return c == '\r' || c == '\n' || c == ' ' || c == '\t'; }
 
 // Length of the character that starts at text[0], within length bytes.
 size_t CharLength(const char* text, size_t length) {
   if (length >= 2 && LeadByteTable.Lead[static_cast<unsigned char>(text[0])]) return 2;
   return 1;
-}
-
-// The same for the entry check, which must see every separator that Windows
-// may see: a lead byte before a byte below 0x40 ("/", "." and blanks among
-// them, a trail byte in no double-byte code page) is taken alone, as
-// Windows may convert it.
-size_t EntryCharLength(const char* text, size_t length) {
-  if (length >= 2 && static_cast<unsigned char>(text[1]) < 0x40) return 1;
-  return CharLength(text, length);
 }
 
 // Writes into a caller's buffer and remembers whether everything fitted; the
@@ -64,26 +54,7 @@ class TextWriter {
   bool fits_ = true;
 };
 
-// A path component made of dots and blanks only; Windows drops trailing dots
-// and blanks from names, so it means the folder itself (one dot, or blanks
-// only) or a step up (two dots or more).
-bool IsDotsAndBlanks(const char* begin, const char* end, int* dots) {
-  *dots = 0;
-  for (const char* p = begin; p < end; ++p) {
-    if (*p == '.')
-      ++*dots;
-    else if (*p != ' ')
-      return false;
-  }
-  return true;
-}
-
 }  // namespace
-
-size_t TrimmedLength(const char* text, size_t length) {
-  while (length > 0 && IsLineEndBlank(text[length - 1])) --length;
-  return length;
-}
 
 char* TrimLineEnd(char* text) {
   text[TrimmedLength(text, std::strlen(text))] = '\0';
@@ -104,36 +75,6 @@ bool ProgramFolderOf(const char* program_path, char* folder, size_t size) {
   std::memcpy(folder, program_path, folder_length);
   folder[folder_length] = '\0';
   return true;
-}
-
-bool IsEntryInsideFolder(const char* entry, size_t length) {
-  if (length == 0 || IsPathSeparator(static_cast<unsigned char>(entry[0]))) return false;
-  if (length >= 2 && IsDriveColon(entry[1]) && CharLength(entry, length) == 1) return false;
-  bool names_something = false;
-  const char* end = entry + length;
-  const char* component = entry;
-  for (const char* p = entry;; ) {
-    if (p == end || IsPathSeparator(static_cast<unsigned char>(*p))) {
-      int dots = 0;
-      if (!IsDotsAndBlanks(component, p, &dots))
-        names_something = true;
-      else if (dots >= 2)
-        return false;
-      if (p == end) break;
-      component = ++p;
-    } else {
-      p += EntryCharLength(p, static_cast<size_t>(end - p));
-    }
-  }
-  return names_something;
-}
-
-bool JoinEntryPath(char* path, size_t size, const char* folder, const char* entry,
-                   size_t entry_length) {
-  TextWriter out(path, size);
-  out.Append(folder);
-  out.Append(entry, entry_length);
-  return out.Fits();
 }
 
 bool BatchFilePath(char* path, size_t size, const char* temp_folder) {

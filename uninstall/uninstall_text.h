@@ -1,30 +1,17 @@
 #pragma once
-// Texts of the uninstaller: the program folder, the safety test and joining
-// of list entries, the self-removal batch file and the command line that
-// starts it. No <windows.h> here. Every function that writes into a buffer
+// Texts of the uninstaller: the program folder, the self-removal batch file
+// and the command line that starts it. No <windows.h> here. Every function that writes into a buffer
 // refuses (returns false) a text that does not fit instead of cutting it.
 #include <cstddef>
 
 // Removes every trailing carriage return, line feed, blank and tab in place;
 // returns text.
 char* TrimLineEnd(char* text);
-// Length of text[0..length) without its trailing CR, LF, blanks and tabs.
-size_t TrimmedLength(const char* text, size_t length);
 
 // The program folder of a program path: the path up to its last backslash,
 // which stays when a colon precedes it (a drive root such as C:\). False
 // when the path has no backslash or the folder does not fit.
 bool ProgramFolderOf(const char* program_path, char* folder, size_t size);
-
-// True when a list entry of length bytes names something inside the
-// installation folder: not empty, no leading backslash or slash (root or UNC
-// path), no drive, no ".." component (Windows also reads "..." and ". ." as
-// a step up), and not the folder itself ("." components alone).
-bool IsEntryInsideFolder(const char* entry, size_t length);
-
-// folder (ending in a backslash) followed by the entry of entry_length bytes.
-bool JoinEntryPath(char* path, size_t size, const char* folder, const char* entry,
-                   size_t entry_length);
 
 // The batch file: the temporary folder, which ends in a backslash, followed
 // by "Uninstall_Kex.Bat".

@@ -37,7 +37,7 @@ endfunction()
 
 add_fuzzer(list_fuzzer
   tests/fuzz/list_fuzzer.cpp tests/fuzz/windows_path.cpp tests/unit/lead_bytes_native.cpp
-  common/path.cpp uninstall/uninstall_list.cpp uninstall/uninstall_text.cpp)
+  common/list_entries.cpp common/path.cpp uninstall/uninstall_list.cpp uninstall/uninstall_text.cpp)
 add_fuzzer(switches_fuzzer tests/fuzz/switches_fuzzer.cpp app/switches.cpp)
 add_fuzzer(lang_fuzzer tests/fuzz/lang_fuzzer.cpp tests/unit/lead_bytes_native.cpp common/path.cpp
   common/text.cpp lang/lang_file.cpp lang/crc32.cpp)

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/list_entries.h"
 #include "common/path.h"
 #include "tests/unit/lead_table.h"
 

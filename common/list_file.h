@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "uninstall/uninstall_list.h"
+#include "common/list_entries.h"
 
 // "Uninstall.lst" read into memory once and split into its entries: every
 // deletion pass walks the same entries, and the uninstall entry's size

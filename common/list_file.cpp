@@ -1,4 +1,4 @@
-#include "uninstall/list_file.h"
+#include "common/list_file.h"
 
 FileList::~FileList() {
   Close();
