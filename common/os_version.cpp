@@ -5,7 +5,6 @@
 namespace {
 int CachedPlatform = -1;  // -1: not asked yet
 int CachedMajorVersion = 0;
-int QueryCount = 0;
 }  // namespace
 
 // GetVersionExA of both families takes the original 148-byte record.
@@ -13,7 +12,6 @@ static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA size");
 
 int GetNtVersion() {
   if (CachedPlatform == -1) {
-    ++QueryCount;
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof(info);
     if (GetVersionExA(&info)) {
@@ -30,11 +28,4 @@ int GetNtVersion() {
 
 int CompareTextNoCase(const char* a, const char* b) {
   return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE | SORT_STRINGSORT, a, -1, b, -1) - 2;
-}
-
-int NtVersionQueryCount() { return QueryCount; }
-
-void ForgetNtVersion() {
-  CachedPlatform = -1;
-  CachedMajorVersion = 0;
 }

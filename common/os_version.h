@@ -7,8 +7,3 @@ int GetNtVersion();
 // Case-insensitive comparison in the user's locale: below zero, zero or above
 // zero; -2 when the comparison itself fails.
 int CompareTextNoCase(const char* a, const char* b);
-
-// For tests: how often GetNtVersion has asked the system, and forgetting the
-// cached answer so that the next call asks again.
-int NtVersionQueryCount();
-void ForgetNtVersion();

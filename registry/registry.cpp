@@ -9,8 +9,6 @@ namespace {
 
 // The tree deletion's pass counter: keys deleted by the current pass.
 int PassCounter = 0;
-// Passes run by the latest DeleteKeyTree, for tests.
-int PassesRun = 0;
 
 bool FormPath(HKEY hive, const char* text, char (&path)[RegKeyPathSize]) {
   return MakeRegKeyPath(reinterpret_cast<uintptr_t>(hive), text, path, sizeof(path));
@@ -159,7 +157,6 @@ void DeleteRegTree(HKEY hive, const char* text) {
 }
 
 void DeleteKeyTree(HKEY hive, const char* path) {
-  PassesRun = 0;
   // The root of a hive is never deleted; on the 9x family the single call
   // below would otherwise take every key of the hive with it.
   if (IsHiveRootPath(path)) return;
@@ -169,7 +166,6 @@ void DeleteKeyTree(HKEY hive, const char* path) {
   // repeat, since a pass skips the sibling after each key that it deletes.
   do {
     PassCounter = 0;
-    ++PassesRun;
     DeleteKeyTreePass(hive, path);
   } while (PassCounter != 0);
 }
@@ -213,9 +209,6 @@ bool RegKeyIsEmpty(HKEY hive, const char* text) {
   CloseRegKey(key);
   return read && subkeys == 0 && values == 0;
 }
-
-int KeyTreePassCounter() { return PassCounter; }
-int KeyTreePassesRun() { return PassesRun; }
 
 bool CopyRegValues(HKEY from_hive, const char* from_text, HKEY to_hive, const char* to_text) {
   HKEY from = OpenRegKey(from_hive, from_text);

@@ -39,19 +39,13 @@ void DeleteRegTree(HKEY hive, const char* text);
 // The same for a full key path below the hive (already formed).
 void DeleteKeyTree(HKEY hive, const char* path);
 // One depth-first deletion pass over a full key path; counts the keys it
-// deletes in the pass counter.
+// deletes, so that DeleteKeyTree knows when to stop.
 void DeleteKeyTreePass(HKEY hive, const char* path);
 
 bool RegKeyExists(HKEY hive, const char* text);
 // True when the key exists and has neither values (a default value counts)
 // nor subkeys.
 bool RegKeyIsEmpty(HKEY hive, const char* text);
-
-// The tree deletion's own record, for tests: the keys deleted by the latest
-// pass, and the passes that the latest DeleteKeyTree ran (0 when the 9x
-// family's single RegDeleteKeyA removed the tree).
-int KeyTreePassCounter();
-int KeyTreePassesRun();
 
 // Copies every value of one key into another (created when missing), with
 // its type and bytes. A value whose name or data does not fit the layer's

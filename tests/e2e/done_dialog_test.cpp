@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/support/control_ids.h"
 #include "tests/e2e/setup_e2e_support.h"
 #include "tests/support/process_driver.h"
 #include "tests/support/registry_guard.h"
@@ -263,7 +264,7 @@ bool PressF1(HWND window) {
   return SendInput(2, keys, sizeof(INPUT)) == 2;
 }
 
-bool IsSetupDialog(HWND window) { return GetDlgItem(window, IDC_SELECT_ALL) != nullptr; }
+bool IsSetupDialog(HWND window) { return GetDlgItem(window, ids::kSelectAll) != nullptr; }
 
 // Confirms the setup dialog and returns the completion dialog that follows.
 HWND ConfirmSetup(const testenv::ProgramRun& run) {
@@ -293,9 +294,9 @@ TEST(CompletionDialog, ButtonsStartTheArchiverAndOpenItsFilesAndHelp) {
   ASSERT_TRUE(installation.Start(run, "/setup"));
   HWND dialog = ConfirmSetup(run);
   ASSERT_NE(dialog, nullptr) << "no completion dialog after OK";
-  EXPECT_EQ(testenv::ControlText(dialog, IDC_INSTALL_FOLDER), testenv::AnsiToWide(installation.Folder()));
+  EXPECT_EQ(testenv::ControlText(dialog, ids::kInstallFolder), testenv::AnsiToWide(installation.Folder()));
 
-  ASSERT_TRUE(testenv::PressButton(dialog, IDC_RUN_ARCHIVER));
+  ASSERT_TRUE(testenv::PressButton(dialog, ids::kRunArchiver));
   std::vector<TraceRun> runs = WaitForRuns(installation.Archiver(), 1);
   ASSERT_EQ(runs.size(), 1u) << "the archiver did not start";
   EXPECT_EQ(runs[0].command_line, "\"" + installation.Archiver() + "\"") << "arguments or no quotes";
@@ -304,7 +305,7 @@ TEST(CompletionDialog, ButtonsStartTheArchiverAndOpenItsFilesAndHelp) {
 
   const std::string opened[] = {installation.Folder() + "\\license.txt", installation.Folder() + "\\order.txt",
                                 HomePage(testenv::UninstallExePath())};
-  const int buttons[] = {IDC_VIEW_LICENSE, IDC_PRICE_LIST, IDC_HOME_PAGE};
+  const int buttons[] = {ids::kViewLicense, ids::kPriceList, ids::kHomePage};
   for (size_t i = 0; i < 3; ++i) {  // one at a time: viewers started together finish in any order
     ASSERT_TRUE(testenv::PressButton(dialog, buttons[i]));
     runs = viewer.WaitForRuns(i + 1);
@@ -314,7 +315,7 @@ TEST(CompletionDialog, ButtonsStartTheArchiverAndOpenItsFilesAndHelp) {
 
   // F1 asks for nothing here; the help button asks for the contents.
   ASSERT_TRUE(PressF1(dialog));
-  ASSERT_TRUE(testenv::PressButton(dialog, IDC_READ_HELP));
+  ASSERT_TRUE(testenv::PressButton(dialog, ids::kReadHelp));
   EXPECT_TRUE(AskedFor(help.WaitForRequests(1), {{HELP_FINDER, 0}}));
 
   ASSERT_TRUE(testenv::PressKey(dialog, VK_ESCAPE));
@@ -332,8 +333,8 @@ TEST(CompletionDialog, DriveRootGetsNoSecondBackslash) {
   ASSERT_TRUE(installation.Start(run, "/setup", "C:\\"));
   HWND dialog = ConfirmSetup(run);
   ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(testenv::ControlText(dialog, IDC_INSTALL_FOLDER), L"C:\\");
-  ASSERT_TRUE(testenv::PressButton(dialog, IDC_RUN_ARCHIVER));
+  EXPECT_EQ(testenv::ControlText(dialog, ids::kInstallFolder), L"C:\\");
+  ASSERT_TRUE(testenv::PressButton(dialog, ids::kRunArchiver));
   std::vector<TraceRun> runs = WaitForRuns(archiver, 1);
   DeleteFileA(archiver.c_str());
   DeleteFileA((archiver + ".trace").c_str());
@@ -355,9 +356,9 @@ TEST(DialogHelp, SetupDialogAsksForItsContextOnF1AndAnyHelpButtonNotification) {
   ASSERT_TRUE(PressF1(dialog));
   ASSERT_TRUE(AskedFor(help.WaitForRequests(1), {{HELP_CONTEXT, 4288}}));
   // what a Help button with BS_NOTIFY sends when it gets the focus
-  HWND button = GetDlgItem(dialog, IDC_HELP_BUTTON);
-  ASSERT_TRUE(PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_HELP_BUTTON, BN_SETFOCUS), reinterpret_cast<LPARAM>(button)));
-  ASSERT_TRUE(testenv::PressButton(dialog, IDC_HELP_BUTTON));
+  HWND button = GetDlgItem(dialog, ids::kHelp);
+  ASSERT_TRUE(PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(ids::kHelp, BN_SETFOCUS), reinterpret_cast<LPARAM>(button)));
+  ASSERT_TRUE(testenv::PressButton(dialog, ids::kHelp));
   EXPECT_TRUE(AskedFor(help.WaitForRequests(3), {{HELP_CONTEXT, 4288}, {HELP_CONTEXT, 4288}, {HELP_CONTEXT, 4288}}));
   ASSERT_TRUE(testenv::PressCloseBox(dialog));
   ASSERT_TRUE(run.Wait(kTimeoutMs));
@@ -373,14 +374,14 @@ TEST(DialogHelp, ContextItemsDialogAsksOnlyForItsOwnContext) {
   ASSERT_TRUE(installation.Start(run, "/setup"));
   HWND setup = testenv::WaitForWindow(run.ProcessId(), kTimeoutMs);
   ASSERT_NE(setup, nullptr);
-  ASSERT_TRUE(testenv::PressButton(setup, IDC_CONTEXT_ITEMS));
+  ASSERT_TRUE(testenv::PressButton(setup, ids::kContextItems));
   HWND items = nullptr;
   for (DWORD waited = 0; !items && waited < kTimeoutMs; waited += 50, Sleep(50))
     for (HWND window : testenv::TopLevelWindows(run.ProcessId()))
-      if (GetDlgItem(window, IDC_ITEM_FIRST)) items = window;
+      if (GetDlgItem(window, ids::kItemFirst)) items = window;
   ASSERT_NE(items, nullptr) << "no context-menu items dialog";
   ASSERT_TRUE(PressF1(items));
-  ASSERT_TRUE(testenv::PressButton(items, IDC_HELP_BUTTON));
+  ASSERT_TRUE(testenv::PressButton(items, ids::kHelp));
   EXPECT_TRUE(AskedFor(help.WaitForRequests(2), {{HELP_CONTEXT, 4976}, {HELP_CONTEXT, 4976}}));
   ASSERT_TRUE(testenv::PressButton(items, IDCANCEL));
   ASSERT_TRUE(testenv::WaitForWindowGone(items, kTimeoutMs));
@@ -397,7 +398,7 @@ TEST(SetupToTheEnd, FinishOpensTheProgramGroup) {
   ASSERT_TRUE(installation.Start(run, "/setup"));
   HWND dialog = ConfirmSetup(run);
   ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(testenv::ControlText(dialog, IDC_INSTALL_FOLDER), testenv::AnsiToWide(installation.Folder()));
+  EXPECT_EQ(testenv::ControlText(dialog, ids::kInstallFolder), testenv::AnsiToWide(installation.Folder()));
   EXPECT_TRUE(viewer.Runs().empty()) << "opened before the completion dialog ended";
   ASSERT_TRUE(testenv::PressButton(dialog, IDOK));
   DWORD code = 1;

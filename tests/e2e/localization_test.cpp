@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "lang/crc32.h"
-#include "res/resource.h"
+#include "tests/support/control_ids.h"
 #include "tests/e2e/setup_e2e_support.h"
 #include "tests/support/dialog_geometry.h"
 #include "tests/support/process_driver.h"
@@ -157,7 +157,7 @@ class Localization : public ::testing::Test {
     HMODULE program = LoadLibraryExA(ProgramUnderTest().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HANDLE update = BeginUpdateResourceA(target.c_str(), FALSE);
     bool added = program && update;
-    for (const char* name : {DLG_SETUP, DLG_DONE, DLG_CONTEXT_ITEMS}) {
+    for (const char* name : {"SETUPDLG", "DONEDLG", "CONTEXTITEMS"}) {
       HRSRC found = added ? FindResourceA(program, name, RT_DIALOG) : nullptr;
       added = found && UpdateResourceA(update, RT_DIALOG, name, MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED),
                                        LockResource(LoadResource(program, found)), SizeofResource(program, found));
@@ -171,7 +171,7 @@ class Localization : public ::testing::Test {
     run_.reset(new testenv::ProgramRun);
     return run_->Start(folder_ / "uninstall.exe", arguments, folder_.Path());
   }
-  HWND StartSetup() { return Start("/setup") ? WaitForDialogWith(run_->ProcessId(), IDC_SELECT_ALL, kTimeoutMs) : nullptr; }
+  HWND StartSetup() { return Start("/setup") ? WaitForDialogWith(run_->ProcessId(), ids::kSelectAll, kTimeoutMs) : nullptr; }
 
   // The setup dialog as it opens, then closed without confirming.
   Shot SetupDialogShot() {
@@ -199,14 +199,14 @@ class Localization : public ::testing::Test {
     SetupTraces traces(false);
     ASSERT_TRUE(traces.Ready());
     HWND setup = StartSetup();
-    EXPECT_TRUE(Mirrored(setup, DLG_SETUP));
-    ASSERT_TRUE(setup && testenv::PressButton(setup, IDC_CONTEXT_ITEMS));
-    HWND items = WaitForDialogWith(run_->ProcessId(), IDC_ITEM_FIRST, kTimeoutMs);
-    EXPECT_TRUE(Mirrored(items, DLG_CONTEXT_ITEMS));
+    EXPECT_TRUE(Mirrored(setup, "SETUPDLG"));
+    ASSERT_TRUE(setup && testenv::PressButton(setup, ids::kContextItems));
+    HWND items = WaitForDialogWith(run_->ProcessId(), ids::kItemFirst, kTimeoutMs);
+    EXPECT_TRUE(Mirrored(items, "CONTEXTITEMS"));
     ASSERT_TRUE(items && testenv::PressButton(items, IDCANCEL) && testenv::WaitForWindowGone(items, kTimeoutMs));
     ASSERT_TRUE(testenv::PressButton(setup, IDOK) && testenv::WaitForWindowGone(setup, kTimeoutMs));
-    HWND done = WaitForDialogWith(run_->ProcessId(), IDC_RUN_ARCHIVER, kTimeoutMs);
-    EXPECT_TRUE(Mirrored(done, DLG_DONE));
+    HWND done = WaitForDialogWith(run_->ProcessId(), ids::kRunArchiver, kTimeoutMs);
+    EXPECT_TRUE(Mirrored(done, "DONEDLG"));
     ASSERT_TRUE(done && testenv::PressButton(done, IDOK));
     ASSERT_TRUE(run_->Wait(kTimeoutMs));
   }
@@ -221,11 +221,11 @@ TEST_F(Localization, FileTranslatesDialogMessagesAndShortcutNames) {
   Shot plain = SetupDialogShot();
   ASSERT_FALSE(plain.children.empty()) << "no setup dialog";
   EXPECT_EQ(plain.ex_style & WS_EX_LAYOUTRTL, 0) << "mirrored without a right-to-left language";
-  std::string entries = Entry('$', DLG_SETUP, testenv::WideToAnsi(plain.caption), "Zobrix Setup");
+  std::string entries = Entry('$', "SETUPDLG", testenv::WideToAnsi(plain.caption), "Zobrix Setup");
   std::vector<std::wstring> sources;  // distinct control texts, in z-order
   for (const Child& child : plain.children)
     if (!child.text.empty() && std::find(sources.begin(), sources.end(), child.text) == sources.end()) {
-      entries += Entry('$', DLG_SETUP, testenv::WideToAnsi(child.text), "Text " + std::to_string(sources.size()));
+      entries += Entry('$', "SETUPDLG", testenv::WideToAnsi(child.text), "Text " + std::to_string(sources.size()));
       sources.push_back(child.text);
     }
   entries += Entry('s', "", Ansi("确实要卸载 Zobrix 吗?"), "Really uninstall?") +

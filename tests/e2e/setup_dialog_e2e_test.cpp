@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "res/resource.h"
+#include "tests/support/control_ids.h"
 #include "tests/e2e/setup_e2e_support.h"
 #include "tests/support/process_driver.h"
 #include "tests/support/registry_guard.h"
@@ -37,7 +37,7 @@ class SetupDialogRun : public ::testing::Test {
   HWND StartSetup() {
     run_.reset(new testenv::ProgramRun);
     if (!run_->Start(folder_ / "uninstall.exe", "/setup", folder_.Path())) return nullptr;
-    return WaitForDialogWith(run_->ProcessId(), IDC_SELECT_ALL, kTimeoutMs);
+    return WaitForDialogWith(run_->ProcessId(), ids::kSelectAll, kTimeoutMs);
   }
 
   // Esc, then the end of the program with exit code 0.
@@ -71,28 +71,28 @@ Boxes FirstRunBoxes() {
 
 // The user's click on one control, as the dialog must answer it.
 void ClickModel(Boxes* boxes, int id) {
-  if (id == IDC_SELECT_ALL) {
+  if (id == ids::kSelectAll) {
     for (int i = 0; i < 12; ++i) boxes->checked[i] = true;
     return;
   }
-  int index = id - IDC_ASSOC_FIRST;
-  bool shell_option = id == IDC_CASCADED_MENU || id == IDC_MENU_ICONS;
+  int index = id - ids::kAssocFirst;
+  bool shell_option = id == ids::kCascadedMenu || id == ids::kMenuIcons;
   if (shell_option && !boxes->shell_options_enabled) return;
   boxes->checked[index] = !boxes->checked[index];
-  if (id == IDC_SHELL_EXT) boxes->shell_options_enabled = boxes->checked[index];
+  if (id == ids::kShellExt) boxes->shell_options_enabled = boxes->checked[index];
 }
 
 ::testing::AssertionResult ShowsBoxes(HWND dialog, const Boxes& expected) {
   for (int i = 0; i < kBoxCount; ++i) {
-    int id = IDC_ASSOC_FIRST + i;
+    int id = ids::kAssocFirst + i;
     if (testenv::IsChecked(dialog, id) != expected.checked[i])
       return ::testing::AssertionFailure() << "box " << id << " is " << (expected.checked[i] ? "not " : "")
                                            << "checked";
-    bool enabled = (id != IDC_CASCADED_MENU && id != IDC_MENU_ICONS) || expected.shell_options_enabled;
+    bool enabled = (id != ids::kCascadedMenu && id != ids::kMenuIcons) || expected.shell_options_enabled;
     if (IsEnabled(dialog, id) != enabled)
       return ::testing::AssertionFailure() << "box " << id << " is " << (enabled ? "disabled" : "enabled");
   }
-  if (!IsEnabled(dialog, IDC_SELECT_ALL) || !IsEnabled(dialog, IDC_CONTEXT_ITEMS) || !IsEnabled(dialog, IDOK))
+  if (!IsEnabled(dialog, ids::kSelectAll) || !IsEnabled(dialog, ids::kContextItems) || !IsEnabled(dialog, IDOK))
     return ::testing::AssertionFailure() << "a push button is disabled";
   return ::testing::AssertionSuccess();
 }
@@ -115,9 +115,9 @@ TEST_F(SetupDialogRun, ClicksFollowTheUserAndEscKeepsTheSystemAsItWas) {
       // one click in seven is select-all, one in four the shell integration
       // box or one of the two boxes that it governs
       int pick = static_cast<int>(random() % 28);
-      int id = pick < 4    ? IDC_SELECT_ALL
-               : pick < 11 ? IDC_SHELL_EXT + static_cast<int>(random() % 3)
-                           : IDC_ASSOC_FIRST + static_cast<int>(random() % 15);
+      int id = pick < 4    ? ids::kSelectAll
+               : pick < 11 ? ids::kShellExt + static_cast<int>(random() % 3)
+                           : ids::kAssocFirst + static_cast<int>(random() % 15);
       ASSERT_TRUE(Click(dialog, id)) << "step " << step;
       ClickModel(&boxes, id);
       ASSERT_TRUE(ShowsBoxes(dialog, boxes)) << "after clicking " << id << " at step " << step;
@@ -146,20 +146,20 @@ TEST_F(SetupDialogRun, OkStoresTheMarksOfDisabledBoxes) {
   };
   HWND dialog = StartSetup();
   ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(Click(dialog, IDC_CASCADED_MENU));  // checked now, menu icons checked already
-  ASSERT_TRUE(Click(dialog, IDC_SHELL_EXT));
-  EXPECT_FALSE(IsEnabled(dialog, IDC_CASCADED_MENU));
-  EXPECT_FALSE(IsEnabled(dialog, IDC_MENU_ICONS));
-  ASSERT_TRUE(Click(dialog, IDC_MENU_ICONS));  // disabled: no effect
-  EXPECT_TRUE(testenv::IsChecked(dialog, IDC_CASCADED_MENU));
-  EXPECT_TRUE(testenv::IsChecked(dialog, IDC_MENU_ICONS));
-  for (int id = IDC_ASSOC_FIRST; id <= IDC_PROGRAMS; ++id)
+  ASSERT_TRUE(Click(dialog, ids::kCascadedMenu));  // checked now, menu icons checked already
+  ASSERT_TRUE(Click(dialog, ids::kShellExt));
+  EXPECT_FALSE(IsEnabled(dialog, ids::kCascadedMenu));
+  EXPECT_FALSE(IsEnabled(dialog, ids::kMenuIcons));
+  ASSERT_TRUE(Click(dialog, ids::kMenuIcons));  // disabled: no effect
+  EXPECT_TRUE(testenv::IsChecked(dialog, ids::kCascadedMenu));
+  EXPECT_TRUE(testenv::IsChecked(dialog, ids::kMenuIcons));
+  for (int id = ids::kAssocFirst; id <= ids::kPrograms; ++id)
     if (testenv::IsChecked(dialog, id)) {
       ASSERT_TRUE(Click(dialog, id));
     }
   ASSERT_TRUE(Click(dialog, IDOK));
   // the choice is applied before the completion dialog shows
-  HWND done = WaitForDialogWith(run_->ProcessId(), IDC_INSTALL_FOLDER, kTimeoutMs);
+  HWND done = WaitForDialogWith(run_->ProcessId(), ids::kInstallFolder, kTimeoutMs);
   ASSERT_NE(done, nullptr) << "no completion dialog after OK";
   ASSERT_TRUE(testenv::PressButton(done, IDOK));
   DWORD code = 1;
@@ -221,12 +221,12 @@ TEST_F(SetupDialogRun, ContextItemsAreStoredByTheirOwnOk) {
   HWND setup = StartSetup();
   ASSERT_NE(setup, nullptr);
   auto open_items = [&]() -> HWND {
-    Click(setup, IDC_CONTEXT_ITEMS, 300);  // answered only when the dialog ends
-    return WaitForDialogWith(run_->ProcessId(), IDC_ITEM_LAST, kTimeoutMs);
+    Click(setup, ids::kContextItems, 300);  // answered only when the dialog ends
+    return WaitForDialogWith(run_->ProcessId(), ids::kItemLast, kTimeoutMs);
   };
   auto expect_marks = [&](HWND items, const bool* marks) {
     for (int i = 0; i < 11; ++i)
-      EXPECT_EQ(testenv::IsChecked(items, IDC_ITEM_FIRST + i), marks[i]) << names[i];
+      EXPECT_EQ(testenv::IsChecked(items, ids::kItemFirst + i), marks[i]) << names[i];
   };
 
   // Cancel after changes: nothing written, the next opening shows the same
@@ -235,7 +235,7 @@ TEST_F(SetupDialogRun, ContextItemsAreStoredByTheirOwnOk) {
   expect_marks(items, shown);
   for (int i = 0; i < 11; ++i)
     if (random() % 2) {
-      ASSERT_TRUE(Click(items, IDC_ITEM_FIRST + i));
+      ASSERT_TRUE(Click(items, ids::kItemFirst + i));
     }
   Click(items, IDCANCEL);
   ASSERT_TRUE(testenv::WaitForWindowGone(items, kTimeoutMs));
@@ -248,7 +248,7 @@ TEST_F(SetupDialogRun, ContextItemsAreStoredByTheirOwnOk) {
   expect_marks(items, shown);
   for (int i = 0; i < 11; ++i)
     if (random() % 2) {
-      ASSERT_TRUE(Click(items, IDC_ITEM_FIRST + i));
+      ASSERT_TRUE(Click(items, ids::kItemFirst + i));
       shown[i] = !shown[i];
     }
   Click(items, IDOK);

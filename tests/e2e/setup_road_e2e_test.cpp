@@ -211,13 +211,11 @@ void ExpectSetupApplied(const ShortcutPlaces& places) {
   EXPECT_EQ(Default(std::string("CLSID\\") + kClsid + "\\InProcServer32"), folder + "\\kexext.dll");
   EXPECT_EQ(ProgramValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe", ""),
             folder + "\\Zobrix.exe");
-  // the command starts the program, its path quoted or not
-  std::string uninstall = ProgramValue(
-      HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver",
-      "UninstallString");
-  if (uninstall.size() > 2 && uninstall.front() == '"' && uninstall.back() == '"')
-    uninstall = uninstall.substr(1, uninstall.size() - 2);
-  EXPECT_EQ(uninstall, folder + "\\uninstall.exe");
+  // quoted: the folder's blank would otherwise make "C:\Program.exe" the command
+  EXPECT_EQ(ProgramValue(HKEY_LOCAL_MACHINE,
+                         "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver",
+                         "UninstallString"),
+            "\"" + folder + "\\uninstall.exe\"");
   EXPECT_TRUE(testenv::PathExists(places.group + "\\Zobrix.lnk")) << places.group;
   EXPECT_FALSE(testenv::PathExists(places.desktop_link)) << "no desktop shortcut on a first run";
 }

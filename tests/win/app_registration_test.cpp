@@ -11,6 +11,7 @@
 
 #include "tests/support/registry_guard.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wine_env.h"
 
 using testenv::RegistryKeySnapshot;
 using testenv::RegistryValueSnapshot;
@@ -93,8 +94,10 @@ TEST(AppPath, RecordsTheCurrentFolderNotTheProgramFolder) {
 TEST(UninstallEntry, DescribesTheInstallation) {
   testenv::RegistryGuard guard(HKEY_LOCAL_MACHINE, UninstallKey);
   const std::string program = ThisProgram();
-  const FileVersion version = ReadVersion(program);
-  ASSERT_FALSE(version.text.empty()) << "no version resource";
+  // the built program's resource, which the list of installed programs
+  // should agree with
+  const FileVersion version = ReadVersion(testenv::UninstallExePath());
+  ASSERT_FALSE(version.text.empty()) << "no version resource in " << testenv::UninstallExePath();
   EXPECT_EQ(version.text, version.product);
   EXPECT_EQ(version.text, version.file);
   std::string program_bytes;

@@ -9,7 +9,7 @@
 
 #include "lang/dialog_localization.h"
 #include "lang/lang_file.h"
-#include "res/resource.h"
+#include "tests/support/control_ids.h"
 #include "tests/support/dialog_geometry.h"
 #include "tests/support/temp_folder.h"
 
@@ -112,23 +112,23 @@ class DialogLocalizationTest : public ::testing::Test {
   bool saved_right_to_left_ = false;
 };
 
-const char* const kDialogs[] = {DLG_SETUP, DLG_DONE, DLG_CONTEXT_ITEMS};
+const char* const kDialogs[] = {"SETUPDLG", "DONEDLG", "CONTEXTITEMS"};
 
 TEST_F(DialogLocalizationTest, TextsTranslatedByDialogAndText) {
   const std::string ok = Ansi("确定");
   const std::string kex = Ansi("KEX(&R)");
   const std::string caption = Ansi("Zobrix 简体中文版安装");
-  Load(Entry(caption, DLG_SETUP, "Zobrix Setup") + Entry(ok, DLG_SETUP, "OK") +
-       Entry(kex, DLG_SETUP, "&KEX") + Entry(ok, DLG_CONTEXT_ITEMS, "Fine") +
+  Load(Entry(caption, "SETUPDLG", "Zobrix Setup") + Entry(ok, "SETUPDLG", "OK") +
+       Entry(kex, "SETUPDLG", "&KEX") + Entry(ok, "CONTEXTITEMS", "Fine") +
        // the scale entry of the empty text must not fill empty controls
-       Entry("", DLG_SETUP, "100*100") + Entry("", DLG_DONE, "hidden"));
+       Entry("", "SETUPDLG", "100*100") + Entry("", "DONEDLG", "hidden"));
   struct Expected {
     const char* name;
     std::string caption, ok;
     bool has_empty;
-  } expected[] = {{DLG_SETUP, "Zobrix Setup", "OK", true},
-                  {DLG_DONE, caption, Ansi("完成"), true},
-                  {DLG_CONTEXT_ITEMS, Ansi("关联菜单项目"), "Fine", false}};
+  } expected[] = {{"SETUPDLG", "Zobrix Setup", "OK", true},
+                  {"DONEDLG", caption, Ansi("完成"), true},
+                  {"CONTEXTITEMS", Ansi("关联菜单项目"), "Fine", false}};
   for (const Expected& e : expected) {
     SCOPED_TRACE(e.name);
     Snapshot shot = Show(e.name);
@@ -139,7 +139,7 @@ TEST_F(DialogLocalizationTest, TextsTranslatedByDialogAndText) {
       if (child.id == IDOK) {
         EXPECT_EQ(child.text, e.ok);
       }
-      if (child.id == IDC_ASSOC_KEX && e.name == std::string(DLG_SETUP)) {
+      if (child.id == ids::kAssocFirst && e.name == std::string("SETUPDLG")) {
         EXPECT_EQ(child.text, "&KEX");
       }
       if (child.text.empty()) ++empty;
@@ -162,7 +162,7 @@ void ExpectRescaled(const Snapshot& before, const Snapshot& after, int sw, int s
 }
 
 TEST_F(DialogLocalizationTest, ScaleEntryResizesKeepingTheCorner) {
-  Snapshot before = Show(DLG_SETUP);
+  Snapshot before = Show("SETUPDLG");
   ASSERT_TRUE(before.created);
   struct Case {
     const char* entry;
@@ -171,21 +171,21 @@ TEST_F(DialogLocalizationTest, ScaleEntryResizesKeepingTheCorner) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.entry);
     ProgramLangFile.Clear();
-    Load(Entry("", DLG_SETUP, c.entry));
+    Load(Entry("", "SETUPDLG", c.entry));
     int sw = 0, sh = 0;
-    EXPECT_TRUE(GetDialogScale(DLG_SETUP, &sw, &sh));
+    EXPECT_TRUE(GetDialogScale("SETUPDLG", &sw, &sh));
     EXPECT_EQ(sw, c.sw);
     EXPECT_EQ(sh, c.sh);
-    ExpectRescaled(before, Show(DLG_SETUP), c.sw, c.sh, false);
+    ExpectRescaled(before, Show("SETUPDLG"), c.sw, c.sh, false);
   }
   // without an asterisk, or at 100 percent, nothing moves
   for (const char* entry : {"120", "100*100"}) {
     SCOPED_TRACE(entry);
     ProgramLangFile.Clear();
-    Load(Entry("", DLG_SETUP, entry));
+    Load(Entry("", "SETUPDLG", entry));
     int sw = 0, sh = 0;
-    EXPECT_FALSE(GetDialogScale(DLG_SETUP, &sw, &sh));
-    Snapshot after = Show(DLG_SETUP);
+    EXPECT_FALSE(GetDialogScale("SETUPDLG", &sw, &sh));
+    Snapshot after = Show("SETUPDLG");
     EXPECT_TRUE(EqualRect(&after.window, &before.window));
     for (size_t i = 0; i < after.children.size(); ++i)
       EXPECT_TRUE(EqualRect(&after.children[i].rect, &before.children[i].rect)) << i;
@@ -216,11 +216,11 @@ TEST_F(DialogLocalizationTest, RightToLeftMirrorsEveryDialog) {
 
 TEST_F(DialogLocalizationTest, MirroredDialogRescalesFromItsRightEdge) {
   ProgramLangFile.RightToLeft = true;
-  Snapshot before = Show(DLG_CONTEXT_ITEMS);
+  Snapshot before = Show("CONTEXTITEMS");
   ASSERT_TRUE(before.created);
-  Load(Entry("", DLG_CONTEXT_ITEMS, "130*120"));
+  Load(Entry("", "CONTEXTITEMS", "130*120"));
   ProgramLangFile.RightToLeft = true;
-  ExpectRescaled(before, Show(DLG_CONTEXT_ITEMS), 130, 120, true);
+  ExpectRescaled(before, Show("CONTEXTITEMS"), 130, 120, true);
 }
 
 }  // namespace

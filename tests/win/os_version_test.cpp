@@ -24,15 +24,6 @@ TEST(GetNtVersion, MatchesTheFamily) {
   }
 }
 
-TEST(GetNtVersion, AsksTheSystemOnlyOnce) {
-  ForgetNtVersion();
-  int before = NtVersionQueryCount();
-  int first = GetNtVersion();
-  EXPECT_EQ(NtVersionQueryCount(), before + 1);
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(GetNtVersion(), first);
-  EXPECT_EQ(NtVersionQueryCount(), before + 1);
-}
-
 struct CompareCase {
   const char* a;
   const char* b;

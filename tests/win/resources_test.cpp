@@ -1,5 +1,5 @@
-// The resources linked into this test program are the program's own: dialog
-// templates, string table, icon groups and manifest.  Each dialog is created
+// The built program's resources: dialog templates, string table, icon groups
+// and manifest, read from its file.  Each dialog is created
 // for real and read back through the A and W window functions, so the texts
 // are checked as the program sees them in the ANSI code page (936 here).
 #include <gtest/gtest.h>
@@ -13,15 +13,21 @@
 #include <utility>
 #include <vector>
 
-#include "res/resource.h"
+#include "tests/support/control_ids.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wine_env.h"
 
 namespace {
 
 using testenv::Widen;
 using testenv::WideToAnsi;
 
-HMODULE Module() { return GetModuleHandleA(nullptr); }
+// The program file under test, loaded for its resources only.
+HMODULE Module() {
+  static HMODULE program =
+      LoadLibraryExA(testenv::UninstallExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  return program;
+}
 
 std::string Ansi(const char* utf8) { return WideToAnsi(Widen(utf8)); }
 
@@ -67,33 +73,33 @@ const DialogSpec& SetupDialog() {
       "SETUPDLG", "Zobrix 简体中文版安装", true, 0, 0, 331, 232,
       {
           {-1, Kind::GroupBox, "Zobrix 关联文件", 7, 5, 127, 132},
-          {IDC_ASSOC_KEX, Kind::CheckBox, "KEX(&R)", 16, 21, 46, 12},
-          {IDC_ASSOC_ZIP, Kind::CheckBox, "ZIP(&Z)", 16, 33, 51, 12},
-          {IDC_ASSOC_CAB, Kind::CheckBox, "CAB", 16, 45, 37, 12},
-          {IDC_ASSOC_ARJ, Kind::CheckBox, "ARJ", 16, 57, 37, 12},
-          {IDC_ASSOC_LZH, Kind::CheckBox, "LZH", 16, 69, 37, 12},
-          {IDC_ASSOC_ACE, Kind::CheckBox, "ACE", 16, 81, 37, 12},
-          {IDC_ASSOC_TAR, Kind::CheckBox, "TAR", 80, 21, 37, 12},
-          {IDC_ASSOC_GZIP, Kind::CheckBox, "GZip", 80, 33, 37, 12},
-          {IDC_ASSOC_UUE, Kind::CheckBox, "UUE", 80, 45, 37, 12},
-          {IDC_ASSOC_BZ2, Kind::CheckBox, "BZ2", 80, 57, 37, 12},
-          {IDC_ASSOC_JAR, Kind::CheckBox, "JAR", 80, 69, 37, 12},
-          {IDC_ASSOC_ISO, Kind::CheckBox, "ISO", 80, 81, 37, 12},
+          {ids::kAssocFirst, Kind::CheckBox, "KEX(&R)", 16, 21, 46, 12},
+          {ids::kAssocFirst + 1, Kind::CheckBox, "ZIP(&Z)", 16, 33, 51, 12},
+          {ids::kAssocFirst + 2, Kind::CheckBox, "CAB", 16, 45, 37, 12},
+          {ids::kAssocFirst + 3, Kind::CheckBox, "ARJ", 16, 57, 37, 12},
+          {ids::kAssocFirst + 4, Kind::CheckBox, "LZH", 16, 69, 37, 12},
+          {ids::kAssocFirst + 5, Kind::CheckBox, "ACE", 16, 81, 37, 12},
+          {ids::kAssocFirst + 6, Kind::CheckBox, "TAR", 80, 21, 37, 12},
+          {ids::kAssocFirst + 7, Kind::CheckBox, "GZip", 80, 33, 37, 12},
+          {ids::kAssocFirst + 8, Kind::CheckBox, "UUE", 80, 45, 37, 12},
+          {ids::kAssocFirst + 9, Kind::CheckBox, "BZ2", 80, 57, 37, 12},
+          {ids::kAssocFirst + 10, Kind::CheckBox, "JAR", 80, 69, 37, 12},
+          {ids::kAssocIso, Kind::CheckBox, "ISO", 80, 81, 37, 12},
           {-1, Kind::EtchedLine, "", 8, 114, 127, 1},
-          {IDC_SELECT_ALL, Kind::Button, "全部选择(&A)", 16, 119, 50, 14},
+          {ids::kSelectAll, Kind::Button, "全部选择(&A)", 16, 119, 50, 14},
           {-1, Kind::GroupBox, "界面", 140, 5, 184, 57},
-          {IDC_DESKTOP, Kind::CheckBox, "在桌面创建 Zobrix 快捷方式(&D)", 148, 19, 170, 12},
-          {IDC_START_MENU, Kind::CheckBox, "在开始菜单创建 Zobrix 快捷方式(&S)", 148, 31, 170, 12},
-          {IDC_PROGRAMS, Kind::CheckBox, "创建 Zobrix 程序组(&P)", 148, 43, 170, 12},
+          {ids::kDesktop, Kind::CheckBox, "在桌面创建 Zobrix 快捷方式(&D)", 148, 19, 170, 12},
+          {ids::kStartMenu, Kind::CheckBox, "在开始菜单创建 Zobrix 快捷方式(&S)", 148, 31, 170, 12},
+          {ids::kPrograms, Kind::CheckBox, "创建 Zobrix 程序组(&P)", 148, 43, 170, 12},
           {-1, Kind::GroupBox, "外壳整合设置", 140, 65, 184, 72},
-          {IDC_SHELL_EXT, Kind::CheckBox, "把 Zobrix 整合到资源管理器中(&I)", 148, 78, 170, 12},
-          {IDC_CASCADED_MENU, Kind::CheckBox, "层叠右键关联菜单(&T)", 148, 90, 170, 12},
-          {IDC_MENU_ICONS, Kind::CheckBox, "在右键关联菜单中显示图标(&N)", 148, 102, 170, 12},
-          {IDC_CONTEXT_ITEMS, Kind::Button, "选择关联菜单项目(&C)...", 148, 119, 100, 14},
+          {ids::kShellExt, Kind::CheckBox, "把 Zobrix 整合到资源管理器中(&I)", 148, 78, 170, 12},
+          {ids::kCascadedMenu, Kind::CheckBox, "层叠右键关联菜单(&T)", 148, 90, 170, 12},
+          {ids::kMenuIcons, Kind::CheckBox, "在右键关联菜单中显示图标(&N)", 148, 102, 170, 12},
+          {ids::kContextItems, Kind::Button, "选择关联菜单项目(&C)...", 148, 119, 100, 14},
           {-1, Kind::GroupBox, "", 7, 139, 317, 68},
-          {IDC_SETUP_TEXT, Kind::RichEdit, kRichEditText, 12, 147, 306, 55},
+          {ids::kSetupText, Kind::RichEdit, kRichEditText, 12, 147, 306, 55},
           {IDOK, Kind::Button, "确定", 111, 214, 50, 14},
-          {IDC_HELP_BUTTON, Kind::Button, "帮助", 169, 214, 50, 14},
+          {ids::kHelp, Kind::Button, "帮助", 169, 214, 50, 14},
       }};
   return spec;
 }
@@ -104,18 +110,18 @@ const DialogSpec& DoneDialog() {
       {
           {-1, Kind::GroupBox, "", 8, 2, 314, 125},
           {-1, Kind::Text, "Zobrix 已经成功地安装到文件夹", 17, 14, 120, 8},
-          {IDC_INSTALL_FOLDER, Kind::Text, "", 138, 14, 176, 8},
+          {ids::kInstallFolder, Kind::Text, "", 138, 14, 176, 8},
           {-1, Kind::Text, "使用 Zobrix “选项”菜单中的“设置...”命令可以定制更多的选项。", 17, 33, 297, 16},
           {-1, Kind::Text, "如果这是你第一次安装 Zobrix,请不要忘记阅读在线帮助。", 17, 53, 297, 16},
-          {IDC_INFO_FIRST, Kind::Text, nullptr, 17, 74, 297, 22},
-          {IDC_INFO_SECOND, Kind::Text, nullptr, 17, 101, 297, 16},
-          {IDC_RUN_ARCHIVER, Kind::Button, "运行 Zobrix(&R)", 11, 134, 66, 14},
-          {IDC_READ_HELP, Kind::Button, "阅读帮助(&H)", 80, 134, 60, 14},
-          {IDC_VIEW_LICENSE, Kind::Button, "查看许可(&L)", 142, 134, 60, 14},
-          {IDC_PRICE_LIST, Kind::Button, "价格列表(&P)", 204, 134, 59, 14},
-          {IDC_HOME_PAGE, Kind::Button, "主页(&M)", 265, 134, 54, 14},
+          {ids::kInfoFirst, Kind::Text, nullptr, 17, 74, 297, 22},
+          {ids::kInfoSecond, Kind::Text, nullptr, 17, 101, 297, 16},
+          {ids::kRunArchiver, Kind::Button, "运行 Zobrix(&R)", 11, 134, 66, 14},
+          {ids::kReadHelp, Kind::Button, "阅读帮助(&H)", 80, 134, 60, 14},
+          {ids::kViewLicense, Kind::Button, "查看许可(&L)", 142, 134, 60, 14},
+          {ids::kPriceList, Kind::Button, "价格列表(&P)", 204, 134, 59, 14},
+          {ids::kHomePage, Kind::Button, "主页(&M)", 265, 134, 54, 14},
           {-1, Kind::GroupBox, "", 8, 152, 314, 50},
-          {IDC_THANKS, Kind::CentredText, "感谢使用 Zobrix 简体中文版!", 17, 173, 297, 8},
+          {ids::kThanks, Kind::CentredText, "感谢使用 Zobrix 简体中文版!", 17, 173, 297, 8},
           {IDOK, Kind::Button, "完成", 140, 209, 50, 14},
       }};
   return spec;
@@ -139,7 +145,7 @@ const DialogSpec& ContextItemsDialog() {
           {111, Kind::CheckBox, "转换压缩文件格式(&V)...", 16, 141, 210, 12},
           {IDOK, Kind::DefaultButton, "确定", 35, 168, 50, 14},
           {IDCANCEL, Kind::Button, "取消", 97, 168, 50, 14},
-          {IDC_HELP_BUTTON, Kind::Button, "帮助", 158, 168, 50, 14},
+          {ids::kHelp, Kind::Button, "帮助", 158, 168, 50, 14},
       }};
   return spec;
 }
@@ -358,7 +364,10 @@ class Resources : public ::testing::Test {
     if (rich_edit_ != nullptr) FreeLibrary(rich_edit_);
     rich_edit_ = nullptr;
   }
-  void SetUp() override { ASSERT_NE(nullptr, rich_edit_) << "riched32.dll did not load"; }
+  void SetUp() override {
+    ASSERT_NE(nullptr, rich_edit_) << "riched32.dll did not load";
+    ASSERT_NE(nullptr, Module()) << "cannot read " << testenv::UninstallExePath();
+  }
 
   static HMODULE rich_edit_;
 };
@@ -412,11 +421,11 @@ TEST_F(Resources, DialogTemplatesHoldEveryControlAsSpecified) {
 // to it by the resource compiler, so the icon group names must stay bare
 // words in the script; both dialogs and icons must be found by their names.
 TEST_F(Resources, NamedResourcesAreFoundByTheNamesTheCodeUses) {
-  for (const char* name : {DLG_SETUP, DLG_DONE, DLG_CONTEXT_ITEMS}) {
+  for (const char* name : {"SETUPDLG", "DONEDLG", "CONTEXTITEMS"}) {
     SCOPED_TRACE(name);
     EXPECT_NE(nullptr, FindResourceA(Module(), name, MAKEINTRESOURCEA(5)));
   }
-  for (const char* name : {ICON_DELETE, ICON_APP}) {
+  for (const char* name : {"DELICON", "KEXICON"}) {
     SCOPED_TRACE(name);
     EXPECT_NE(nullptr, FindResourceA(Module(), name, MAKEINTRESOURCEA(14)));
     EXPECT_NE(nullptr, LoadIconA(Module(), name));
@@ -461,8 +470,8 @@ TEST_F(Resources, DialogTextsArriveAsGbkBytes) {
       {"SETUPDLG", 0,
        "Zobrix \xbc\xf2\xcc\xe5\xd6\xd0\xce\xc4\xb0\xe6\xb0\xb2\xd7\xb0"},  // 简体中文版安装
       {"SETUPDLG", IDOK, "\xc8\xb7\xb6\xa8"},                               // 确定
-      {"SETUPDLG", IDC_HELP_BUTTON, "\xb0\xef\xd6\xfa"},                    // 帮助
-      {"SETUPDLG", IDC_ASSOC_KEX, "KEX(&R)"},
+      {"SETUPDLG", ids::kHelp, "\xb0\xef\xd6\xfa"},                    // 帮助
+      {"SETUPDLG", ids::kAssocFirst, "KEX(&R)"},
       {"CONTEXTITEMS", 0, "\xb9\xd8\xc1\xaa\xb2\xcb\xb5\xa5\xcf\xee\xc4\xbf"},  // 关联菜单项目
       {"CONTEXTITEMS", 101, "\xbd\xe2\xd1\xb9\xce\xc4\xbc\xfe(&A)..."},          // 解压文件
   };
@@ -631,7 +640,7 @@ TEST_F(Resources, InformationParagraphsFitTheirStatics) {
   Dialog dlg("DONEDLG");
   ASSERT_NE(nullptr, dlg.get());
   HFONT font = reinterpret_cast<HFONT>(SendMessageW(dlg.get(), WM_GETFONT, 0, 0));
-  for (int id : {IDC_INFO_FIRST, IDC_INFO_SECOND}) {
+  for (int id : {ids::kInfoFirst, ids::kInfoSecond}) {
     SCOPED_TRACE(id);
     HWND control = GetDlgItem(dlg.get(), id);
     ASSERT_NE(nullptr, control);
@@ -651,7 +660,7 @@ TEST_F(Resources, InformationParagraphsFitTheirStatics) {
     ReleaseDC(control, dc);
     EXPECT_LE(needed.bottom, box.bottom) << "the paragraph needs more lines than its static shows";
   }
-  std::wstring first = TextW(GetDlgItem(dlg.get(), IDC_INFO_FIRST));
+  std::wstring first = TextW(GetDlgItem(dlg.get(), ids::kInfoFirst));
   EXPECT_NE(std::wstring::npos, first.find(L"KEX"));
   EXPECT_NE(std::wstring::npos, first.find(L"ZIP"));
 }
@@ -664,19 +673,19 @@ struct StringCase {
 };
 
 const StringCase kStrings[] = {
-    {MSG_DISPLAY_NAME, "Zobrix 压缩文件管理器"},
-    {MSG_HELP_SHORTCUT, "Zobrix 中文帮助"},
-    {MSG_MANUAL_SHORTCUT, "控制台 KEX 中文手册"},
-    {MSG_UNINSTALL_CAPTION, "卸载 Zobrix"},
-    {MSG_UNINSTALL_DONE, "卸载已完成"},
-    {MSG_DELETE_BY_HAND, "你应该手动删除 %s"},
-    {MSG_CONFIRM_UNINSTALL, "确实要卸载 Zobrix 吗?"},
-    {MSG_CANNOT_OPEN_LIST, "无法打开列表文件 %s"},
-    {MSG_ARCHIVE_TYPE, "Zobrix 压缩文件"},
-    {MSG_ZIP_TYPE, "Zobrix ZIP 压缩文件"},
-    {MSG_RECOVERY_TYPE, "KEX 恢复卷"},
-    {MSG_HOME_PAGE, "https://www.zobrix.com/"},
-    {MSG_SHORTCUT_COMMENT, "处理 KEX、ZIP 和其他压缩格式"},
+    {5101, "Zobrix 压缩文件管理器"},
+    {5102, "Zobrix 中文帮助"},
+    {5103, "控制台 KEX 中文手册"},
+    {5104, "卸载 Zobrix"},
+    {5105, "卸载已完成"},
+    {5106, "你应该手动删除 %s"},
+    {5107, "确实要卸载 Zobrix 吗?"},
+    {5108, "无法打开列表文件 %s"},
+    {5109, "Zobrix 压缩文件"},
+    {5110, "Zobrix ZIP 压缩文件"},
+    {5111, "KEX 恢复卷"},
+    {5112, "https://www.zobrix.com/"},
+    {5113, "处理 KEX、ZIP 和其他压缩格式"},
 };
 
 TEST_F(Resources, StringTableHoldsEveryMessageInTheAnsiCodePage) {
@@ -696,25 +705,25 @@ TEST_F(Resources, StringTableHoldsEveryMessageInTheAnsiCodePage) {
 
 TEST_F(Resources, StringTableEndsAtItsFirstAndLastMessage) {
   char buf[256];
-  EXPECT_EQ(0, LoadStringA(Module(), MSG_DISPLAY_NAME - 1, buf, sizeof(buf)));
-  EXPECT_EQ(0, LoadStringA(Module(), MSG_SHORTCUT_COMMENT + 1, buf, sizeof(buf)));
+  EXPECT_EQ(0, LoadStringA(Module(), 5101 - 1, buf, sizeof(buf)));
+  EXPECT_EQ(0, LoadStringA(Module(), 5113 + 1, buf, sizeof(buf)));
 }
 
 TEST_F(Resources, UninstallCaptionIsGbkBytes) {
   ASSERT_EQ(936u, GetACP()) << "these tests run with LC_ALL=zh_CN.UTF-8";
   char buf[256];
-  int n = LoadStringA(Module(), MSG_UNINSTALL_CAPTION, buf, sizeof(buf));
+  int n = LoadStringA(Module(), 5104, buf, sizeof(buf));
   // 卸载 Zobrix
   EXPECT_EQ("d0 b6 d4 d8 20 5a 6f 62 72 69 78", Hex(std::string(buf, n > 0 ? n : 0)));
   // the question mark of the confirmation is the ASCII one
-  n = LoadStringA(Module(), MSG_CONFIRM_UNINSTALL, buf, sizeof(buf));
+  n = LoadStringA(Module(), 5107, buf, sizeof(buf));
   ASSERT_GT(n, 0);
   EXPECT_EQ('?', buf[n - 1]);
 }
 
 // Both format messages take exactly one string argument.
 TEST_F(Resources, FormatMessagesHoldOneStringConversion) {
-  for (int id : {MSG_DELETE_BY_HAND, MSG_CANNOT_OPEN_LIST}) {
+  for (int id : {5106, 5108}) {
     SCOPED_TRACE(id);
     char buf[256];
     int n = LoadStringA(Module(), id, buf, sizeof(buf));
@@ -761,9 +770,7 @@ TEST_F(Resources, DeleteIconComesFirstThenTheArchiverIcon) {
 }
 
 TEST_F(Resources, ShellCountsTwoIconsInTheProgramFile) {
-  char path[MAX_PATH];
-  ASSERT_GT(GetModuleFileNameA(nullptr, path, MAX_PATH), 0u);
-  EXPECT_EQ(2u, ExtractIconExA(path, -1, nullptr, nullptr, 0));
+  EXPECT_EQ(2u, ExtractIconExA(testenv::UninstallExePath().c_str(), -1, nullptr, nullptr, 0));
 }
 
 TEST_F(Resources, IconGroupsHoldClassicBitmapImagesWithMasks) {

@@ -6,7 +6,6 @@
 
 #include "app/setup_dialog.h"
 #include "app/state.h"
-#include "res/resource.h"
 #include "tests/support/process_driver.h"
 
 namespace {
@@ -21,7 +20,7 @@ class SetupDialogTest : public ::testing::Test {
     rich_edit_ = LoadLibraryA((std::string(path) + "\\riched32.dll").c_str());
     ASSERT_NE(rich_edit_, nullptr);
     saved_icon_ = AppIcon;
-    AppIcon = LoadIconA(GetModuleHandleA(nullptr), ICON_APP);
+    AppIcon = LoadIconA(GetModuleHandleA(nullptr), "KEXICON");
     ASSERT_NE(AppIcon, nullptr) << "no \"KEXICON\" in the program's resources";
   }
   void TearDown() override {
@@ -31,17 +30,27 @@ class SetupDialogTest : public ::testing::Test {
 
   // Shows "SETUPDLG" modally; another thread presses the button once it is up.
   INT_PTR RunAndPress(int button, HICON* shown_icon) {
-    std::thread user([button, shown_icon] {
+    const DWORD dialog_thread = GetCurrentThreadId();
+    bool found = true;
+    std::thread user([button, shown_icon, dialog_thread, &found] {
       HWND dialog = testenv::WaitForWindow(GetCurrentProcessId(), 10000);
-      if (!dialog) return;
+      if (!dialog) {
+        // a modal loop left running would hold the test until its time-out
+        found = false;
+        PostThreadMessageW(dialog_thread, WM_QUIT, 0, 0);
+        return;
+      }
       *shown_icon = testenv::WindowBigIcon(dialog);
       // the dialog has no Cancel button: the user closes it with the close box
       bool pressed = button == IDCANCEL ? testenv::PressCloseBox(dialog) : testenv::PressButton(dialog, button);
       // never leave the modal loop running
       if (!pressed) PostMessageW(dialog, WM_CLOSE, 0, 0);
     });
-    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), DLG_SETUP, nullptr, SetupDlgProc, 0);
+    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), "SETUPDLG", nullptr, SetupDlgProc, 0);
     user.join();
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // the modal loop posts it again
+    EXPECT_TRUE(found) << "the setup dialog did not appear within 10 s";
     return result;
   }
 
