@@ -73,9 +73,8 @@ Shot Read(HWND dialog) {
   return shot;
 }
 
-::testing::AssertionResult Mirrored(HWND dialog, const char* name) {
-  if (!dialog) return ::testing::AssertionFailure() << "no dialog " << name;
-  Shot shot = Read(dialog);
+::testing::AssertionResult Mirrored(const Shot& shot, const std::string& name) {
+  if (shot.children.empty()) return ::testing::AssertionFailure() << "no dialog " << name;
   if (!(shot.ex_style & WS_EX_LAYOUTRTL)) return ::testing::AssertionFailure() << name << " is not mirrored";
   for (const Child& child : shot.children)
     if (!(child.ex_style & WS_EX_LAYOUTRTL))
@@ -194,21 +193,32 @@ class Localization : public ::testing::Test {
   }
 
   // Setup, the context-menu items dialog and the completion dialog, each
-  // checked as it opens; the setup is confirmed.
-  void ExpectAllDialogsMirrored() {
+  // read as it opens, by resource name; the setup is confirmed.
+  std::vector<std::pair<std::string, Shot>> AllDialogs() {
+    std::vector<std::pair<std::string, Shot>> shots;
     SetupTraces traces(false);
-    ASSERT_TRUE(traces.Ready());
+    EXPECT_TRUE(traces.Ready());
     HWND setup = StartSetup();
-    EXPECT_TRUE(Mirrored(setup, "SETUPDLG"));
-    ASSERT_TRUE(setup && testenv::PressButton(setup, ids::kContextItems));
+    if (!setup) return shots;
+    shots.emplace_back("SETUPDLG", Read(setup));
+    EXPECT_TRUE(testenv::PressButton(setup, ids::kContextItems));
     HWND items = WaitForDialogWith(run_->ProcessId(), ids::kItemFirst, kTimeoutMs);
-    EXPECT_TRUE(Mirrored(items, "CONTEXTITEMS"));
-    ASSERT_TRUE(items && testenv::PressButton(items, IDCANCEL) && testenv::WaitForWindowGone(items, kTimeoutMs));
-    ASSERT_TRUE(testenv::PressButton(setup, IDOK) && testenv::WaitForWindowGone(setup, kTimeoutMs));
+    if (!items) return shots;
+    shots.emplace_back("CONTEXTITEMS", Read(items));
+    EXPECT_TRUE(testenv::PressButton(items, IDCANCEL) && testenv::WaitForWindowGone(items, kTimeoutMs));
+    EXPECT_TRUE(testenv::PressButton(setup, IDOK) && testenv::WaitForWindowGone(setup, kTimeoutMs));
     HWND done = WaitForDialogWith(run_->ProcessId(), ids::kRunArchiver, kTimeoutMs);
-    EXPECT_TRUE(Mirrored(done, "DONEDLG"));
-    ASSERT_TRUE(done && testenv::PressButton(done, IDOK));
-    ASSERT_TRUE(run_->Wait(kTimeoutMs));
+    if (!done) return shots;
+    shots.emplace_back("DONEDLG", Read(done));
+    EXPECT_TRUE(testenv::PressButton(done, IDOK));
+    EXPECT_TRUE(run_->Wait(kTimeoutMs));
+    return shots;
+  }
+
+  void ExpectAllDialogsMirrored() {
+    std::vector<std::pair<std::string, Shot>> shots = AllDialogs();
+    EXPECT_EQ(shots.size(), 3u);
+    for (const auto& shot : shots) EXPECT_TRUE(Mirrored(shot.second, shot.first));
   }
 
   testenv::TempFolder folder_{"lang"};
@@ -293,6 +303,75 @@ TEST_F(Localization, LibraryWithRtlDialogMirrorsEveryDialog) {
       ASSERT_TRUE(DeleteFileA((folder_ / "uninstall.lng").c_str()));
     }
     ExpectAllDialogsMirrored();
+  }
+}
+
+// The template that scripts/lng.py made from the built program, each text
+// replaced by the places its "; source (...)" lines name: every window must
+// show its own place, or the tool keyed a text other than the one the program
+// looks up.
+TEST_F(Localization, TranslationToolKeysEveryTextShown) {
+  std::string exe(1024, '\0');
+  exe.resize(GetModuleFileNameA(nullptr, &exe[0], 1024));
+  std::string lines;
+  ASSERT_TRUE(testenv::ReadFileBytes(exe.substr(0, exe.rfind('\\') + 1) + "uninstall_template.lng", &lines));
+  std::string entries, places;
+  for (size_t at = 0, end; at < lines.size(); at = end + 1) {
+    end = std::min(lines.find('\n', at), lines.size());
+    const std::string line = lines.substr(at, end - at);
+    if (line.compare(0, 10, "; source (") == 0) {
+      places += (places.empty() ? "" : "|") + line.substr(10, line.find(')') - 10);
+    } else if (line.size() > 10 && line.compare(8, 2, "=\"") == 0) {
+      if (places.find(" scale") == std::string::npos && places != "direction")
+        entries += line.substr(0, 10) + "[" + places + "]" + (line.find("%s") != std::string::npos ? " %s" : "") + "\"\r\n";
+      places.clear();
+    }
+  }
+  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(entries));
+
+  // A place of a text ("SETUPDLG 5101") among those a shown text names.
+  auto names = [](const std::wstring& shown, const std::string& place) {
+    const std::wstring wide = testenv::Widen(place.c_str());
+    for (size_t at = shown.find(wide); at != std::wstring::npos; at = shown.find(wide, at + 1))
+      if (at > 0 && (shown[at - 1] == L'[' || shown[at - 1] == L'|') && at + wide.size() < shown.size() &&
+          (shown[at + wide.size()] == L']' || shown[at + wide.size()] == L'|'))
+        return true;
+    return false;
+  };
+  std::vector<std::pair<std::string, Shot>> shots = AllDialogs();
+  ASSERT_EQ(shots.size(), 3u);
+  for (const auto& shot : shots) {
+    EXPECT_TRUE(names(shot.second.caption, shot.first + " caption")) << shot.second.caption;
+    for (const Child& child : shot.second.children) {
+      // texts the template has none for, and the folder the program fills in
+      if (child.text.empty() || (shot.first == "DONEDLG" && child.id == ids::kInstallFolder)) continue;
+      // the templates hold 16-bit ids: -1 comes back as 65535
+      EXPECT_TRUE(names(child.text, shot.first + " " + std::to_string(static_cast<short>(child.id)))) << child.text;
+    }
+  }
+  EXPECT_EQ(Confirmation(), std::make_pair(std::wstring(L"[message 5107]"), std::wstring(L"[message 5104]")));
+}
+
+// The English files as they ship, each on the systems of its code page: no
+// text of the dialogs stays in the program's own language.
+TEST_F(Localization, EnglishFileTranslatesEveryDialogText) {
+  std::string file;
+  ASSERT_TRUE(testenv::ReadFileBytes(testenv::SourceDir() + (GetACP() == 1252 ? "\\lang\\en\\cp1252" : "\\lang\\en") +
+                                         "\\uninstall.lng", &file));
+  ASSERT_TRUE(testenv::WriteFileBytes(folder_ / "uninstall.lng", file));
+  std::vector<std::pair<std::string, Shot>> shots = AllDialogs();
+  ASSERT_EQ(shots.size(), 3u);
+  // an untranslated text shows Chinese, or "?" where the code page lacks it
+  auto english = [](const std::wstring& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](wchar_t c) { return (c >= 0x20 && c < 0x7F && c != L'?') || c == L'\r' || c == L'\n'; });
+  };
+  for (const auto& shot : shots) {
+    EXPECT_TRUE(english(shot.second.caption)) << shot.first << ": " << shot.second.caption;
+    for (const Child& child : shot.second.children) {
+      if (shot.first == "DONEDLG" && child.id == ids::kInstallFolder) continue;
+      EXPECT_TRUE(english(child.text)) << shot.first << " " << child.id << ": " << child.text;
+    }
   }
 }
 
