@@ -31,27 +31,21 @@ def keyed(text):
 
 
 work = tempfile.mkdtemp()
-templates = {}
-for codepage in (936, 1252):
-    path = os.path.join(work, f"{codepage}.lng")
-    code, _ = run("template", program, "-c", str(codepage), "-o", path)
-    templates[codepage] = open(path, "rb").read()
-    expect(code == 0 and run("check", program, path) == (0, []), f"template {codepage} checks")
 # The English files: for the code page 936 the program is made for, and for
-# 1252, where the Chinese sources of several controls read alike.
-english_paths = {936: os.path.join(ROOT, "lang", "en", "uninstall.lng"),
-                 1252: os.path.join(ROOT, "lang", "en", "cp1252", "uninstall.lng")}
-for codepage, english_path in english_paths.items():
+# 1252, where the Chinese sources of several controls read alike. That the
+# running program finds their keys is the end-to-end tests' part.
+for codepage in (936, 1252):
+    english_path = os.path.join(ROOT, "lang", "en", *(["cp1252"] if codepage == 1252 else []), "uninstall.lng")
     code, lines = run("check", program, english_path)
     expect(code == 0 and not lines, f"English translation {codepage} checks: {lines}")
-    # every text the template offers is translated
     english = keyed(open(english_path, "rb").read())
-    expect(english.keys() == keyed(templates[codepage]).keys(), f"English file {codepage} has every key")
     expect(not [t for t in english.values() if b"??" in t or re.search(rb"[\x80-\xff]", t)],
            f"English file {codepage} leaves no text untranslated")
 
 # Worked keys of the direction and the setup dialog's scale.
-source = keyed(templates[936])
+template = os.path.join(work, "936.lng")
+expect(run("template", program, "-o", template)[0] == 0, "template written")
+source = keyed(open(template, "rb").read())
 expect(source.get(b"50a17ae8") == b"LTR" and source.get(b"9b889d24") == b"",
        "direction and SETUPDLG scale keys")
 
