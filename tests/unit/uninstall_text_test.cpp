@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -210,6 +212,87 @@ TEST(UninstallBatchFilePath, TempFolderAndFixedName) {
   EXPECT_FALSE(BatchFilePath(exact.data(), exact.size() - 1, "C:\\TEMP\\"));
 }
 
+// The elevated run's folder: a fixed prefix and the number in eight
+// upper-case hexadecimal digits, leading zeros kept.
+TEST(UninstallBatchFolderPath, NumberInEightHexDigits) {
+  char path[64];
+  ASSERT_TRUE(BatchFolderPath(path, sizeof(path), "C:\\WINDOWS\\Temp\\", 0x1ABul));
+  EXPECT_STREQ(path, "C:\\WINDOWS\\Temp\\Uninstall_Kex_000001AB");
+  ASSERT_TRUE(BatchFolderPath(path, sizeof(path), "C:\\W\\Temp\\", 0xFEDCBA98ul));
+  EXPECT_STREQ(path, "C:\\W\\Temp\\Uninstall_Kex_FEDCBA98");
+  std::vector<char> exact(std::strlen("C:\\W\\Temp\\Uninstall_Kex_FEDCBA98") + 1);
+  EXPECT_TRUE(BatchFolderPath(exact.data(), exact.size(), "C:\\W\\Temp\\", 0xFEDCBA98ul));
+  EXPECT_FALSE(BatchFolderPath(exact.data(), exact.size() - 1, "C:\\W\\Temp\\", 0xFEDCBA98ul));
+}
+
+// --- The protected folder's security descriptor ----------------------------
+
+// Reads the descriptor's text form: O:<owner> and D:<flags>(<entry>)...,
+// each entry type;flags;rights;object;inherited object;account. False when
+// the text holds anything else (a group, a system list, an unclosed entry).
+struct Entry {
+  std::string type, flags, rights, account;
+};
+bool ParseDescriptor(const std::string& text, std::string* owner, std::string* list_flags,
+                     std::vector<Entry>* entries) {
+  size_t at = 0;
+  if (text.compare(at, 2, "O:") == 0) {
+    at += 2;
+    size_t end = text.find("D:", at);
+    if (end == std::string::npos) return false;
+    *owner = text.substr(at, end - at);
+    at = end;
+  }
+  if (text.compare(at, 2, "D:") != 0) return false;
+  at += 2;
+  size_t first = text.find('(', at);
+  *list_flags = text.substr(at, first - at);
+  for (at = first; at != std::string::npos && at < text.size();) {
+    if (text[at] != '(') return false;
+    size_t close = text.find(')', at);
+    if (close == std::string::npos) return false;
+    std::vector<std::string> fields;
+    std::string inner = text.substr(at + 1, close - at - 1);
+    for (size_t from = 0;;) {
+      size_t semicolon = inner.find(';', from);
+      fields.push_back(inner.substr(from, semicolon - from));
+      if (semicolon == std::string::npos) break;
+      from = semicolon + 1;
+    }
+    if (fields.size() != 6) return false;
+    entries->push_back({fields[0], fields[1], fields[2], fields[5]});
+    at = close + 1;
+  }
+  return true;
+}
+
+// Administrators (BA) and SYSTEM (SY) alone may write, delete or change the
+// folder's contents: a protected list ("P", nothing passed down from the
+// temporary folder) of allowing entries for those two, each with full access
+// inherited by the batch file; owned by one of them, since an owner may
+// always rewrite the list.
+TEST(UninstallProtectedFolder, OnlySystemAndAdministratorsAndNothingInherited) {
+  std::string owner, list_flags;
+  std::vector<Entry> entries;
+  ASSERT_TRUE(ParseDescriptor(ProtectedFolderSecurity(), &owner, &list_flags, &entries))
+      << ProtectedFolderSecurity();
+  EXPECT_TRUE(owner == "BA" || owner == "SY") << owner;
+  EXPECT_NE(list_flags.find('P'), std::string::npos) << "the list is not protected";
+  std::vector<std::string> full;
+  for (const Entry& entry : entries) {
+    SCOPED_TRACE(entry.account);
+    EXPECT_TRUE(entry.account == "BA" || entry.account == "SY");
+    EXPECT_EQ(entry.type, "A");
+    bool all_rights = entry.rights == "FA" || entry.rights == "GA";
+    bool inherited = entry.flags.find("OI") != std::string::npos &&
+                     entry.flags.find("CI") != std::string::npos &&
+                     entry.flags.find("IO") == std::string::npos;
+    if (all_rights && inherited) full.push_back(entry.account);
+  }
+  std::sort(full.begin(), full.end());
+  EXPECT_EQ(full, (std::vector<std::string>{"BA", "SY"}));
+}
+
 // --- The batch file --------------------------------------------------------
 
 // The whole batch text as the program writes it: the wait line, the removal
@@ -324,6 +407,10 @@ TEST(UninstallBatchText, PiecesFitExactlyOrAreRefused) {
        [](char* t, size_t s) { return FormatClosingBlock(t, s, "C:\\a\\u.exe", "C:\\T\\%.Bat"); }},
       {"command", "C:\\cmd.exe /c \"C:\\T\\%.Bat\"",
        [](char* t, size_t s) { return FormatCommandLine(t, s, "C:\\cmd.exe", "C:\\T\\%.Bat"); }},
+      {"command with folder", "C:\\cmd.exe /c \"\"C:\\T\\F\\U.Bat\" & rd \"C:\\T\\F\"\"",
+       [](char* t, size_t s) {
+         return FormatCommandLine(t, s, "C:\\cmd.exe", "C:\\T\\F\\U.Bat", "C:\\T\\F");
+       }},
   };
   for (const Piece& piece : pieces) {
     SCOPED_TRACE(piece.name);
@@ -354,6 +441,20 @@ TEST(UninstallCommandLine, ComspecThenQuotedBatchFile) {
   EXPECT_STREQ(text, "C:\\windows\\system32\\cmd.exe /c \"C:\\users\\me\\Temp\\Uninstall_Kex.Bat\"");
   ASSERT_TRUE(FormatCommandLine(text, sizeof(text), "C:\\WINDOWS\\COMMAND.COM", "C:\\TEMP\\Uninstall_Kex.Bat"));
   EXPECT_STREQ(text, "C:\\WINDOWS\\COMMAND.COM /c \"C:\\TEMP\\Uninstall_Kex.Bat\"");
+}
+
+// The folder goes after the batch, on the interpreter's own command line;
+// there "%" cannot be written literally, so a path with one is refused.
+TEST(UninstallCommandLine, BatchFolderRemovedAfterTheBatchAndPercentRefused) {
+  char text[512];
+  ASSERT_TRUE(FormatCommandLine(text, sizeof(text), "C:\\windows\\system32\\cmd.exe",
+                                "C:\\windows\\Temp\\Uninstall_Kex_0000002A\\Uninstall_Kex.Bat",
+                                "C:\\windows\\Temp\\Uninstall_Kex_0000002A"));
+  EXPECT_STREQ(text,
+               "C:\\windows\\system32\\cmd.exe /c \"\"C:\\windows\\Temp\\Uninstall_Kex_0000002A\\"
+               "Uninstall_Kex.Bat\" & rd \"C:\\windows\\Temp\\Uninstall_Kex_0000002A\"\"");
+  EXPECT_FALSE(FormatCommandLine(text, sizeof(text), "cmd", "C:\\%T%\\F\\U.Bat", "C:\\%T%\\F"));
+  EXPECT_FALSE(FormatCommandLine(text, sizeof(text), "cmd", "C:\\T\\F\\U.Bat", "C:\\T\\100%"));
 }
 
 TEST(UninstallCommandLine, MissingComspecLeavesTheSwitchFirst) {
