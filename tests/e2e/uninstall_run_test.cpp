@@ -249,7 +249,7 @@ TEST_F(UninstallRun, ConfirmationNotAnsweredYesChangesNothing) {
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(Tree(installation.Folder()), before);
     EXPECT_TRUE(marker.Present()) << "the registry clean-up ran";
-    EXPECT_FALSE(testenv::PathExists(BatchFile()));
+    EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
   }
 }
 
@@ -287,7 +287,7 @@ TEST_F(UninstallRun, MissingListShowsTheErrorAndChangesNothing) {
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(Tree(installation.Folder()), before);
     EXPECT_TRUE(marker.Present()) << "the registry was cleaned up without a list";
-    EXPECT_FALSE(testenv::PathExists(BatchFile()));
+    EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
   }
 }
 
