@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -213,81 +213,41 @@ TEST(UninstallBatchFilePath, TempFolderAndFixedName) {
 }
 
 // The elevated run's folder: a fixed prefix and the number in eight
-// upper-case hexadecimal digits, leading zeros kept.
+// upper-case hexadecimal digits, leading zeros kept; exact fit.
 TEST(UninstallBatchFolderPath, NumberInEightHexDigits) {
   char path[64];
-  ASSERT_TRUE(BatchFolderPath(path, sizeof(path), "C:\\WINDOWS\\Temp\\", 0x1ABul));
-  EXPECT_STREQ(path, "C:\\WINDOWS\\Temp\\Uninstall_Kex_000001AB");
-  ASSERT_TRUE(BatchFolderPath(path, sizeof(path), "C:\\W\\Temp\\", 0xFEDCBA98ul));
+  ASSERT_TRUE(BatchFolderPath(path, sizeof(path), "C:\\W\\Temp\\", 0x1ABul));
+  EXPECT_STREQ(path, "C:\\W\\Temp\\Uninstall_Kex_000001AB");
+  EXPECT_TRUE(BatchFolderPath(path, 33, "C:\\W\\Temp\\", 0xFEDCBA98ul));
   EXPECT_STREQ(path, "C:\\W\\Temp\\Uninstall_Kex_FEDCBA98");
-  std::vector<char> exact(std::strlen("C:\\W\\Temp\\Uninstall_Kex_FEDCBA98") + 1);
-  EXPECT_TRUE(BatchFolderPath(exact.data(), exact.size(), "C:\\W\\Temp\\", 0xFEDCBA98ul));
-  EXPECT_FALSE(BatchFolderPath(exact.data(), exact.size() - 1, "C:\\W\\Temp\\", 0xFEDCBA98ul));
+  EXPECT_FALSE(BatchFolderPath(path, 32, "C:\\W\\Temp\\", 0xFEDCBA98ul));
 }
 
 // --- The protected folder's security descriptor ----------------------------
 
-// Reads the descriptor's text form: O:<owner> and D:<flags>(<entry>)...,
-// each entry type;flags;rights;object;inherited object;account. False when
-// the text holds anything else (a group, a system list, an unclosed entry).
-struct Entry {
-  std::string type, flags, rights, account;
-};
-bool ParseDescriptor(const std::string& text, std::string* owner, std::string* list_flags,
-                     std::vector<Entry>* entries) {
-  size_t at = 0;
-  if (text.compare(at, 2, "O:") == 0) {
-    at += 2;
-    size_t end = text.find("D:", at);
-    if (end == std::string::npos) return false;
-    *owner = text.substr(at, end - at);
-    at = end;
-  }
-  if (text.compare(at, 2, "D:") != 0) return false;
-  at += 2;
-  size_t first = text.find('(', at);
-  *list_flags = text.substr(at, first - at);
-  for (at = first; at != std::string::npos && at < text.size();) {
-    if (text[at] != '(') return false;
-    size_t close = text.find(')', at);
-    if (close == std::string::npos) return false;
-    std::vector<std::string> fields;
-    std::string inner = text.substr(at + 1, close - at - 1);
-    for (size_t from = 0;;) {
-      size_t semicolon = inner.find(';', from);
-      fields.push_back(inner.substr(from, semicolon - from));
-      if (semicolon == std::string::npos) break;
-      from = semicolon + 1;
-    }
-    if (fields.size() != 6) return false;
-    entries->push_back({fields[0], fields[1], fields[2], fields[5]});
-    at = close + 1;
-  }
-  return true;
-}
-
 // Administrators (BA) and SYSTEM (SY) alone may write, delete or change the
-// folder's contents: a protected list ("P", nothing passed down from the
-// temporary folder) of allowing entries for those two, each with full access
-// inherited by the batch file; owned by one of them, since an owner may
-// always rewrite the list.
+// folder's contents: read from the text form, a protected list ("P", nothing
+// passed down from the temporary folder) of allowing entries for those two
+// only, each with full access that the batch file inherits; owned by one of
+// them, since an owner may always rewrite the list.
 TEST(UninstallProtectedFolder, OnlySystemAndAdministratorsAndNothingInherited) {
-  std::string owner, list_flags;
-  std::vector<Entry> entries;
-  ASSERT_TRUE(ParseDescriptor(ProtectedFolderSecurity(), &owner, &list_flags, &entries))
-      << ProtectedFolderSecurity();
-  EXPECT_TRUE(owner == "BA" || owner == "SY") << owner;
-  EXPECT_NE(list_flags.find('P'), std::string::npos) << "the list is not protected";
+  const std::string text = ProtectedFolderSecurity();
+  std::smatch whole;
+  ASSERT_TRUE(std::regex_match(text, whole, std::regex(R"(O:(BA|SY)D:([A-Z]*)((\([^)]*\))+))")))
+      << text << ": another owner, or more than an owner and an access list";
+  EXPECT_NE(whole[2].str().find('P'), std::string::npos) << "the list is not protected";
+  std::string entries = whole[3];
+  const std::regex entry(R"(\(([^;]*);([^;]*);([^;]*);[^;]*;[^;]*;([^)]*)\))");
   std::vector<std::string> full;
-  for (const Entry& entry : entries) {
-    SCOPED_TRACE(entry.account);
-    EXPECT_TRUE(entry.account == "BA" || entry.account == "SY");
-    EXPECT_EQ(entry.type, "A");
-    bool all_rights = entry.rights == "FA" || entry.rights == "GA";
-    bool inherited = entry.flags.find("OI") != std::string::npos &&
-                     entry.flags.find("CI") != std::string::npos &&
-                     entry.flags.find("IO") == std::string::npos;
-    if (all_rights && inherited) full.push_back(entry.account);
+  for (std::sregex_iterator it(entries.begin(), entries.end(), entry), end; it != end; ++it) {
+    const std::smatch& e = *it;
+    SCOPED_TRACE(e.str());
+    EXPECT_TRUE(e[4] == "BA" || e[4] == "SY");
+    EXPECT_EQ(e[1], "A");
+    std::string flags = e[2];
+    if ((e[3] == "FA" || e[3] == "GA") && flags.find("OI") != std::string::npos &&
+        flags.find("CI") != std::string::npos && flags.find("IO") == std::string::npos)
+      full.push_back(e[4]);
   }
   std::sort(full.begin(), full.end());
   EXPECT_EQ(full, (std::vector<std::string>{"BA", "SY"}));
@@ -443,16 +403,9 @@ TEST(UninstallCommandLine, ComspecThenQuotedBatchFile) {
   EXPECT_STREQ(text, "C:\\WINDOWS\\COMMAND.COM /c \"C:\\TEMP\\Uninstall_Kex.Bat\"");
 }
 
-// The folder goes after the batch, on the interpreter's own command line;
-// there "%" cannot be written literally, so a path with one is refused.
-TEST(UninstallCommandLine, BatchFolderRemovedAfterTheBatchAndPercentRefused) {
+// On the interpreter's own command line "%" cannot be written literally.
+TEST(UninstallCommandLine, BatchFolderWithPercentIsRefused) {
   char text[512];
-  ASSERT_TRUE(FormatCommandLine(text, sizeof(text), "C:\\windows\\system32\\cmd.exe",
-                                "C:\\windows\\Temp\\Uninstall_Kex_0000002A\\Uninstall_Kex.Bat",
-                                "C:\\windows\\Temp\\Uninstall_Kex_0000002A"));
-  EXPECT_STREQ(text,
-               "C:\\windows\\system32\\cmd.exe /c \"\"C:\\windows\\Temp\\Uninstall_Kex_0000002A\\"
-               "Uninstall_Kex.Bat\" & rd \"C:\\windows\\Temp\\Uninstall_Kex_0000002A\"\"");
   EXPECT_FALSE(FormatCommandLine(text, sizeof(text), "cmd", "C:\\%T%\\F\\U.Bat", "C:\\%T%\\F"));
   EXPECT_FALSE(FormatCommandLine(text, sizeof(text), "cmd", "C:\\T\\F\\U.Bat", "C:\\T\\100%"));
 }
