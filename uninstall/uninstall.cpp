@@ -201,10 +201,12 @@ class ProtectedSecurity {
  public:
   ProtectedSecurity() {
     typedef BOOL(WINAPI * FromTextFunction)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
+    // From Windows 2000 on; the program also starts where it is missing.
     HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    FromTextFunction from_text = advapi ? reinterpret_cast<FromTextFunction>(reinterpret_cast<void*>(
-                                              GetProcAddress(advapi, "ConvertStringSecurityDescriptorToSecurityDescriptorA")))
-                                        : nullptr;
+    FromTextFunction from_text =
+        advapi ? reinterpret_cast<FromTextFunction>(reinterpret_cast<void*>(
+                     GetProcAddress(advapi, "ConvertStringSecurityDescriptorToSecurityDescriptorA")))
+               : nullptr;
     if (from_text && from_text(ProtectedFolderSecurity(), SDDL_REVISION_1, &descriptor_, nullptr)) {
       attributes_.nLength = sizeof(attributes_);
       attributes_.lpSecurityDescriptor = descriptor_;
@@ -232,8 +234,9 @@ class ProtectedSecurity {
 bool MakeProtectedFolder(SECURITY_ATTRIBUTES* security, char* folder, size_t size) {
   typedef UINT(WINAPI * WindowsFolderFunction)(LPSTR, UINT);
   // On a terminal server GetWindowsDirectoryA may give a folder of the user.
-  WindowsFolderFunction windows_folder = reinterpret_cast<WindowsFolderFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWindowsDirectoryA")));
+  WindowsFolderFunction windows_folder =
+      reinterpret_cast<WindowsFolderFunction>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWindowsDirectoryA")));
   char temp[1024];
   if (!windows_folder) return false;
   UINT length = windows_folder(temp, sizeof(temp));
