@@ -252,6 +252,18 @@ bool MakeProtectedFolder(SECURITY_ATTRIBUTES* security, char* folder, size_t siz
   return false;
 }
 
+// The system's own command interpreter, for an elevated run: the user sets
+// the environment ("COMSPEC" in HKEY_CURRENT_USER\Environment reaches the
+// elevated process too), so it must not choose the program that runs with
+// these rights. Returns the length, 0 on failure, or a length of at least
+// size when the path does not fit.
+DWORD SystemInterpreter(char* path, DWORD size) {
+  UINT length = GetSystemDirectoryA(path, size);
+  if (length == 0 || length >= size) return length == 0 ? 0 : size;
+  if (!AppendBackslash(path, size) || !AppendText(path, size, "cmd.exe")) return size;
+  return static_cast<DWORD>(std::strlen(path));
+}
+
 // Writes the batch file and builds the command line that runs it. False
 // (and no batch file left behind) when something does not fit or fails.
 // An elevated run writes it into a protected folder of its own, removed
@@ -292,7 +304,8 @@ bool PrepareSelfRemoval(const char* program, char* command, size_t command_size)
   }
 
   char comspec[1024];
-  DWORD length = GetEnvironmentVariableA("COMSPEC", comspec, sizeof(comspec));
+  DWORD length = own_folder ? SystemInterpreter(comspec, sizeof(comspec))
+                            : GetEnvironmentVariableA("COMSPEC", comspec, sizeof(comspec));
   if (length == 0) comspec[0] = '\0';
   if (!written || length >= sizeof(comspec) ||
       !FormatCommandLine(command, command_size, comspec, batch, own_folder ? own : nullptr)) {

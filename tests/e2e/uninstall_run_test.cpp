@@ -360,6 +360,8 @@ TEST_F(UninstallRun, BatchPieceThatDoesNotFitStartsNoSelfRemoval) {
 }
 
 TEST_F(UninstallRun, CommandLineThatDoesNotFitStartsNoSelfRemoval) {
+  if (uninstall_e2e::RunsElevated())
+    GTEST_SKIP() << "an elevated run takes the system's interpreter, whose path always fits";
   Installation installation;
   ASSERT_TRUE(installation.Ready());
   ASSERT_TRUE(installation.AddFile("a.txt"));
@@ -374,6 +376,35 @@ TEST_F(UninstallRun, CommandLineThatDoesNotFitStartsNoSelfRemoval) {
   ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", comspec.c_str()));
   ExpectNoSelfRemoval(installation);
   SetEnvironmentVariableA("COMSPEC", saved);
+}
+
+// The user's environment reaches an elevated process: "COMSPEC" naming a
+// program of the user's must not have it started with those rights.
+TEST_F(UninstallRun, ElevatedRunIgnoresTheInterpreterOfTheEnvironment) {
+  if (!uninstall_e2e::RunsElevated()) GTEST_SKIP() << "only an elevated run has rights to steal";
+  Installation installation;
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(installation.AddFile("a.txt"));
+  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  testenv::TempFolder planted("comspec");
+  ASSERT_FALSE(planted.Path().empty());
+  char self[MAX_PATH];
+  DWORD self_length = GetModuleFileNameA(nullptr, self, sizeof(self));
+  ASSERT_TRUE(self_length > 0 && self_length < sizeof(self));
+  std::string tests_folder(self, std::string(self).rfind('\\'));
+  std::string interpreter = planted / "cmd.exe";
+  ASSERT_TRUE(CopyFileA((tests_folder + "\\trace_program.exe").c_str(), interpreter.c_str(), TRUE));
+  char saved[1024] = "";
+  DWORD saved_length = GetEnvironmentVariableA("COMSPEC", saved, sizeof(saved));
+  ASSERT_TRUE(saved_length > 0 && saved_length < sizeof(saved));
+  ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", interpreter.c_str()));
+  DWORD code = 1;
+  bool ran = RunProgram(installation, "/s", &code);
+  SetEnvironmentVariableA("COMSPEC", saved);
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(WaitForSelfRemoval(installation));
+  EXPECT_FALSE(testenv::PathExists(interpreter + ".trace"));
 }
 
 // --- Entries that reach outside the installation folder --------------------
