@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "lang/crc32.h"
-#include "tests/support/control_ids.h"
+#include "res/resource.h"
 #include "tests/e2e/setup_e2e_support.h"
+#include "tests/support/control_ids.h"
 #include "tests/support/dialog_geometry.h"
 #include "tests/support/process_driver.h"
 #include "tests/support/registry_guard.h"
@@ -352,16 +353,15 @@ TEST_F(Localization, TranslationToolKeysEveryTextShown) {
   EXPECT_EQ(Confirmation(), std::make_pair(std::wstring(L"[message 5107]"), std::wstring(L"[message 5104]")));
 }
 
-// The English files as they ship, each on the systems of its code page: no
-// text of the dialogs stays in the program's own language.
+// The English file as it ships: no text of the dialogs stays in the
+// program's own language.
 TEST_F(Localization, EnglishFileTranslatesEveryDialogText) {
   std::string file;
-  ASSERT_TRUE(testenv::ReadFileBytes(testenv::SourceDir() + (GetACP() == 1252 ? "\\lang\\en\\cp1252" : "\\lang\\en") +
-                                         "\\uninstall.lng", &file));
+  ASSERT_TRUE(testenv::ReadFileBytes(testenv::SourceDir() + "\\lang\\en\\uninstall.lng", &file));
   ASSERT_TRUE(testenv::WriteFileBytes(folder_ / "uninstall.lng", file));
   std::vector<std::pair<std::string, Shot>> shots = AllDialogs();
   ASSERT_EQ(shots.size(), 3u);
-  // an untranslated text shows Chinese, or "?" where the code page lacks it
+  // an untranslated text shows Chinese
   auto english = [](const std::wstring& text) {
     return std::all_of(text.begin(), text.end(),
                        [](wchar_t c) { return (c >= 0x20 && c < 0x7F && c != L'?') || c == L'\r' || c == L'\n'; });
@@ -373,6 +373,61 @@ TEST_F(Localization, EnglishFileTranslatesEveryDialogText) {
       EXPECT_TRUE(english(child.text)) << shot.first << " " << child.id << ": " << child.text;
     }
   }
+}
+
+// Translated shortcut names that would leave the program group, and a home
+// page that names a program, give way to the program's own texts.
+TEST_F(Localization, HostileNamesAndHomePageGiveWayToTheProgramsOwn) {
+  char self[MAX_PATH];
+  const std::string tests(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
+  const std::string trace = tests.substr(0, tests.rfind('\\')) + "\\trace_program.exe";
+  const std::string planted = folder_ / "planted.exe", viewer = folder_ / "viewer.exe";
+  ASSERT_TRUE(CopyFileA(trace.c_str(), planted.c_str(), FALSE) && CopyFileA(trace.c_str(), viewer.c_str(), FALSE));
+  HMODULE program = LoadLibraryExA(ProgramUnderTest().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  char home_page[256] = "";
+  ASSERT_TRUE(program && LoadStringA(program, MSG_HOME_PAGE, home_page, sizeof(home_page)) > 0);
+  FreeLibrary(program);
+  std::string planted_text;  // the file's escapes: a backslash is written twice
+  for (char c : planted) planted_text += c == '\\' ? std::string(2, c) : std::string(1, c);
+  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(Entry('s', "", Ansi("Zobrix 中文帮助"), "..\\\\Zobrix help") +
+                                            Entry('s', "", Ansi("控制台 KEX 中文手册"), "..\\\\..\\\\Zobrix manual") +
+                                            Entry('s', "", home_page, planted_text)));
+  const std::string escaped[] = {SetupTraces::Folder(CSIDL_PROGRAMS) + "\\Zobrix help.lnk",
+                                 SetupTraces::Folder(CSIDL_STARTMENU) + "\\Zobrix manual.lnk"};
+  {
+    SetupTraces traces(true);
+    ASSERT_TRUE(traces.Ready());
+    ASSERT_TRUE(Start("/setup /s"));
+    ASSERT_TRUE(run_->Wait(kTimeoutMs)) << "silent setup did not end";
+    std::vector<std::string> group = {"Zobrix.lnk", Ansi("Zobrix 中文帮助.lnk"), Ansi("控制台 KEX 中文手册.lnk")};
+    std::vector<std::string> listed = testenv::ListFolder(SetupTraces::Places()[2]);
+    std::sort(group.begin(), group.end());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, group);
+    for (const std::string& link : escaped) {
+      EXPECT_FALSE(testenv::PathExists(link)) << link;
+      DeleteFileA(link.c_str());
+    }
+  }
+
+  // the web address goes to the class of https addresses: a stand-in viewer here
+  testenv::RegistryGuard https(HKEY_CLASSES_ROOT, "https");
+  ASSERT_TRUE(testenv::RemoveKeyTree(HKEY_CLASSES_ROOT, "https") &&
+              SetString(HKEY_CLASSES_ROOT, "https", "URL Protocol", "") &&
+              SetString(HKEY_CLASSES_ROOT, "https\\shell\\open\\command", "", "\"" + viewer + "\" \"%1\""));
+  SetupTraces traces(false);
+  ASSERT_TRUE(traces.Ready());
+  HWND setup = StartSetup();
+  ASSERT_TRUE(setup && testenv::PressButton(setup, IDOK) && testenv::WaitForWindowGone(setup, kTimeoutMs));
+  HWND done = WaitForDialogWith(run_->ProcessId(), ids::kRunArchiver, kTimeoutMs);
+  ASSERT_TRUE(done && testenv::PressButton(done, ids::kHomePage));
+  std::string opened;
+  for (DWORD waited = 0; !testenv::ReadFileBytes(viewer + ".trace", &opened) && waited < kTimeoutMs; waited += 50)
+    Sleep(50);
+  EXPECT_NE(opened.find(std::string("\"") + home_page + "\""), std::string::npos) << opened;
+  EXPECT_FALSE(testenv::PathExists(planted + ".trace")) << "the translation started a program";
+  ASSERT_TRUE(testenv::PressButton(done, IDOK));
+  ASSERT_TRUE(run_->Wait(kTimeoutMs));
 }
 
 }  // namespace
