@@ -226,53 +226,6 @@ class Localization : public ::testing::Test {
   std::unique_ptr<testenv::ProgramRun> run_;
 };
 
-// Every text the setup dialog shows, the confirmation and the names of the
-// two group shortcuts; the file's marker lies at the last offset searched.
-TEST_F(Localization, FileTranslatesDialogMessagesAndShortcutNames) {
-  Shot plain = SetupDialogShot();
-  ASSERT_FALSE(plain.children.empty()) << "no setup dialog";
-  EXPECT_EQ(plain.ex_style & WS_EX_LAYOUTRTL, 0) << "mirrored without a right-to-left language";
-  std::string entries = Entry('$', "SETUPDLG", testenv::WideToAnsi(plain.caption), "Zobrix Setup");
-  std::vector<std::wstring> sources;  // distinct control texts, in z-order
-  for (const Child& child : plain.children)
-    if (!child.text.empty() && std::find(sources.begin(), sources.end(), child.text) == sources.end()) {
-      entries += Entry('$', "SETUPDLG", testenv::WideToAnsi(child.text), "Text " + std::to_string(sources.size()));
-      sources.push_back(child.text);
-    }
-  entries += Entry('s', "", Ansi("确实要卸载 Zobrix 吗?"), "Really uninstall?") +
-             Entry('s', "", Ansi("卸载 Zobrix"), "Uninstall") + Entry('s', "", Ansi("Zobrix 中文帮助"), "Help") +
-             Entry('s', "", Ansi("控制台 KEX 中文手册"), "Console manual");
-  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(entries, kLastMarkerOffset));
-
-  Shot translated = SetupDialogShot();
-  ASSERT_EQ(translated.caption, L"Zobrix Setup") << "the language file was not read";
-  ASSERT_EQ(translated.children.size(), plain.children.size());
-  for (size_t i = 0; i < plain.children.size(); ++i) {
-    size_t at = std::find(sources.begin(), sources.end(), plain.children[i].text) - sources.begin();
-    std::wstring expected = at < sources.size() ? L"Text " + std::to_wstring(at) : L"";
-    EXPECT_EQ(translated.children[i].text, expected) << "control " << plain.children[i].id;
-  }
-  EXPECT_EQ(Confirmation(), std::make_pair(std::wstring(L"Really uninstall?"), std::wstring(L"Uninstall")));
-
-  {
-    SetupTraces traces(true);
-    ASSERT_TRUE(traces.Ready());
-    ASSERT_TRUE(Start("/setup /s"));
-    ASSERT_TRUE(run_->Wait(kTimeoutMs)) << "silent setup did not end";
-    std::vector<std::string> places = SetupTraces::Places();
-    EXPECT_TRUE(testenv::PathExists(places[0]) && testenv::PathExists(places[1])) << "no Zobrix.lnk";
-    // the all-users group belongs to the NT family only
-    const std::vector<std::string> group = {"Console manual.lnk", "Help.lnk", "Zobrix.lnk"};
-    for (size_t i = 2; i < places.size(); ++i)
-      EXPECT_EQ(testenv::ListFolder(places[i]), i == 3 && testenv::IsWin9xFamily() ? std::vector<std::string>() : group)
-          << places[i];
-  }
-
-  // one byte further the marker is not looked for
-  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(entries, kLastMarkerOffset + 1));
-  EXPECT_EQ(Confirmation(), std::make_pair(testenv::Widen("确实要卸载 Zobrix 吗?"), testenv::Widen("卸载 Zobrix")));
-}
-
 // 120*110 for the setup dialog, against the same dialog without the file.
 TEST_F(Localization, ScaleEntryResizesSetupDialogKeepingItsCorner) {
   Shot before = SetupDialogShot();
@@ -308,9 +261,10 @@ TEST_F(Localization, LibraryWithRtlDialogMirrorsEveryDialog) {
 }
 
 // The template that scripts/lng.py made from the built program, each text
-// replaced by the places its "; source (...)" lines name: every window must
-// show its own place, or the tool keyed a text other than the one the program
-// looks up.
+// replaced by the places its "; source (...)" lines name: every window, the
+// confirmation and the group's shortcuts must show their own place, or the
+// tool keyed a text other than the one the program looks up. The file's
+// marker lies at the last offset searched.
 TEST_F(Localization, TranslationToolKeysEveryTextShown) {
   std::string exe(1024, '\0');
   exe.resize(GetModuleFileNameA(nullptr, &exe[0], 1024));
@@ -328,7 +282,7 @@ TEST_F(Localization, TranslationToolKeysEveryTextShown) {
       places.clear();
     }
   }
-  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(entries));
+  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(entries, kLastMarkerOffset));
 
   // A place of a text ("SETUPDLG 5101") among those a shown text names.
   auto names = [](const std::wstring& shown, const std::string& place) {
@@ -341,6 +295,7 @@ TEST_F(Localization, TranslationToolKeysEveryTextShown) {
   };
   std::vector<std::pair<std::string, Shot>> shots = AllDialogs();
   ASSERT_EQ(shots.size(), 3u);
+  EXPECT_EQ(shots[0].second.ex_style & WS_EX_LAYOUTRTL, 0) << "mirrored without a right-to-left language";
   for (const auto& shot : shots) {
     EXPECT_TRUE(names(shot.second.caption, shot.first + " caption")) << shot.second.caption;
     for (const Child& child : shot.second.children) {
@@ -351,6 +306,23 @@ TEST_F(Localization, TranslationToolKeysEveryTextShown) {
     }
   }
   EXPECT_EQ(Confirmation(), std::make_pair(std::wstring(L"[message 5107]"), std::wstring(L"[message 5104]")));
+  {
+    SetupTraces traces(true);
+    ASSERT_TRUE(traces.Ready());
+    ASSERT_TRUE(Start("/setup /s") && run_->Wait(kTimeoutMs)) << "silent setup did not end";
+    std::vector<std::string> places = SetupTraces::Places();
+    EXPECT_TRUE(testenv::PathExists(places[0]) && testenv::PathExists(places[1])) << "no Zobrix.lnk";
+    // the all-users group belongs to the NT family only
+    const std::vector<std::string> group = {"Zobrix.lnk", "[message 5102].lnk", "[message 5103].lnk"};
+    for (size_t i = 2; i < places.size(); ++i) {
+      std::vector<std::string> listed = testenv::ListFolder(places[i]);
+      std::sort(listed.begin(), listed.end());
+      EXPECT_EQ(listed, i == 3 && testenv::IsWin9xFamily() ? std::vector<std::string>() : group) << places[i];
+    }
+  }
+  // one byte further the marker is not looked for
+  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(entries, kLastMarkerOffset + 1));
+  EXPECT_EQ(Confirmation(), std::make_pair(testenv::Widen("确实要卸载 Zobrix 吗?"), testenv::Widen("卸载 Zobrix")));
 }
 
 // The English file as it ships: no text of the dialogs stays in the
