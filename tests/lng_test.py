@@ -32,21 +32,22 @@ def keyed(text):
 
 
 work = tempfile.mkdtemp()
-# The English file, for the code page 936 the program is made for (Western
-# systems take the English language library). That the running program finds
-# its keys is the end-to-end tests' part.
-english_path = os.path.join(ROOT, "lang", "en", "uninstall.lng")
-code, lines = run("check", program, english_path)
-expect(code == 0 and not lines, f"English translation checks: {lines}")
-english = keyed(open(english_path, "rb").read())
-expect(not [t for t in english.values() if b"??" in t or re.search(rb"[\x80-\xff]", t)],
-       "English file leaves no text untranslated")
-
+# The templates' keys are those the running program looks up: the end-to-end
+# test Localization.TranslationToolKeysEveryTextShown shows each through it.
 templates = {}
 for codepage in (936, 1252):
     path = os.path.join(work, f"{codepage}.lng")
     expect(run("template", program, "-c", str(codepage), "-o", path)[0] == 0, f"template {codepage} written")
     templates[codepage] = open(path, "rb").read()
+# The English file, for the code page 936 the program is made for (Western
+# systems take the English language library), translates every text.
+english_path = os.path.join(ROOT, "lang", "en", "uninstall.lng")
+code, lines = run("check", program, english_path)
+expect(code == 0 and not lines, f"English translation checks: {lines}")
+english = keyed(open(english_path, "rb").read())
+expect(english.keys() == keyed(templates[936]).keys(), "English file has every key")
+expect(not [t for t in english.values() if b"??" in t or re.search(rb"[\x80-\xff]", t)],
+       "English file leaves no text untranslated")
 # Worked keys of the direction and the setup dialog's scale.
 source = keyed(templates[936])
 expect(source.get(b"50a17ae8") == b"LTR" and source.get(b"9b889d24") == b"",

@@ -93,8 +93,7 @@ TEST(AppPath, RecordsTheCurrentFolderNotTheProgramFolder) {
 TEST(UninstallEntry, DescribesTheProgramsFolderNotTheCurrentOne) {
   testenv::RegistryGuard guard(HKEY_LOCAL_MACHINE, UninstallKey);
   const std::string program = ThisProgram();
-  // the built program's resource, which the list of installed programs
-  // should agree with
+  // the built program's, which the list of installed programs shows
   const FileVersion version = ReadVersion(testenv::UninstallExePath());
   ASSERT_FALSE(version.text.empty()) << "no version resource in " << testenv::UninstallExePath();
   EXPECT_EQ(version.text, version.product);

@@ -689,11 +689,8 @@ const StringCase kStrings[] = {
 };
 
 TEST_F(Resources, StringTableHoldsEveryMessageInTheAnsiCodePage) {
-  ASSERT_EQ(13u, sizeof(kStrings) / sizeof(kStrings[0]));
-  int expected_id = 5101;
   for (const StringCase& s : kStrings) {
     SCOPED_TRACE(s.id);
-    EXPECT_EQ(expected_id++, s.id);
     char buf[256];
     int n = LoadStringA(Module(), s.id, buf, sizeof(buf));
     EXPECT_EQ(Ansi(s.text), std::string(buf, n > 0 ? n : 0));
