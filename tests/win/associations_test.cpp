@@ -40,16 +40,10 @@ const char Offers[] = "Software\\Zobrix\\Capabilities\\FileAssociations";  // be
 
 std::string Volume(int n) { return std::string(".k") + char('0' + n / 10) + char('0' + n % 10); }
 
-// REG_SZ data as the wide registry functions store it (from UTF-8), and back
-// (ASCII only).
+// REG_SZ data of a UTF-8 text as the wide registry functions store it.
 std::string Sz(const std::string& utf8) {
   const std::wstring text = testenv::Widen(utf8);
   return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
-}
-std::string Narrow(const std::string& sz) {
-  std::string text;
-  for (size_t i = 0; i + 1 < sz.size() && sz[i] != '\0'; i += 2) text += sz[i];
-  return text;
 }
 
 template <typename T>
@@ -78,10 +72,6 @@ void Erase(std::vector<T>& items, const std::wstring& name) {
   items.erase(std::remove_if(items.begin(), items.end(),
                              [&](const T& item) { return _wcsicmp(item.name.c_str(), name.c_str()) == 0; }),
               items.end());
-}
-std::string Text(RegistryKeySnapshot key, const std::wstring& name) {
-  auto* value = Find(key.values, name);
-  return value ? Narrow(value->data) : "";
 }
 
 struct KeyState {
@@ -170,45 +160,46 @@ RegistryKeySnapshot RandomKey(std::mt19937& random, bool volume) {
   return key;
 }
 
-// The registry after a first take-over, from the rules: each extension of a
-// chosen row names the archiver's file type, has no content type and, from NT
-// 6 on (Wine reports 6.1), offers the archiver under "OpenWithProgids" and in
-// its capabilities; the New-menu entry replaces the ShellNew key (NT does not
-// delete a key with subkeys, so the old values stay beside it); the first 30
-// (NT) or 100 (9x) volume extensions name "Zobrix". Everything else as it was.
-std::string TakeOverDifference(std::vector<KeyState> keys, std::vector<KeyState> volumes,
-                               const SetupOptions& options, bool win9x) {
-  RegistryKeySnapshot offers, offered;
+// The first difference from the expected states of the extensions, the volume
+// extensions and the archiver's capabilities.
+std::string Difference(const std::vector<KeyState>& keys, const std::vector<KeyState>& volumes,
+                       const RegistryKeySnapshot& offers) {
   std::string difference;
-  for (size_t i = 0; i < keys.size() && difference.empty(); ++i) {
-    const int row = Extensions[i].row;
-    const std::string type = row == 1 ? "Zobrix.ZIP" : "Zobrix";
-    KeyState& key = keys[i];
-    if (options.Assoc[row]) {
-      key.exists = true;
-      PutValue(key.tree, L"", REG_SZ, Sz(type));
-      Erase(key.tree.values, L"Content Type");
-      if (!win9x) PutValue(Put(key.tree.subkeys, L"OpenWithProgids"), testenv::Widen(type), REG_NONE, "");
-      if (!win9x) PutValue(offers, testenv::Widen(Extensions[i].name), REG_SZ, Sz(type));
-    }
-    if (options.Assoc[row] && row <= 1 && options.ShellExt) {
-      RegistryKeySnapshot& shell_new = Put(key.tree.subkeys, L"ShellNew");
-      if (win9x || shell_new.subkeys.empty()) shell_new.values.clear(), shell_new.subkeys.clear();
-      if (win9x) PutValue(shell_new, L"Data", REG_BINARY, row ? ZipBytes : KexBytes);
-      else PutValue(shell_new, L"FileName", REG_SZ, Sz(ProgramFolderPath(row ? "zipnew.dat" : "kexnew.dat")));
-    }
-    difference = Difference(Extensions[i].name, key);
-  }
-  for (int i = 0; i < 100 && difference.empty(); ++i) {
-    if (options.Assoc[0] && i < (win9x ? 100 : 30)) {
-      volumes[i].exists = true;
-      PutValue(volumes[i].tree, L"", REG_SZ, Sz("Zobrix"));
-      Erase(volumes[i].tree.values, L"Content Type");
-    }
-    difference = Difference(Volume(i), volumes[i]);
-  }
+  for (size_t i = 0; i < keys.size() && difference.empty(); ++i) difference = Difference(Extensions[i].name, keys[i]);
+  for (int i = 0; i < 100 && difference.empty(); ++i) difference = Difference(Volume(i), volumes[i]);
+  RegistryKeySnapshot offered;
   ReadKeyTree(HKEY_LOCAL_MACHINE, Offers, &offered);
   return difference + testenv::DescribeTreeDifference(offers, offered);
+}
+
+// A first take-over, from the rules: each extension of a chosen row names the
+// archiver's file type, has no content type and, from NT 6 on (Wine reports
+// 6.1), offers the archiver under "OpenWithProgids" and in its capabilities;
+// the New-menu entry replaces the ShellNew key (NT does not delete a key with
+// subkeys, so the old values stay beside it); the first 30 (NT) or 100 (9x)
+// volume extensions name "Zobrix". Everything else stays as it was.
+void ApplyTakeOver(std::vector<KeyState>& keys, std::vector<KeyState>& volumes, RegistryKeySnapshot& offers,
+                   const SetupOptions& options, bool win9x) {
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const int row = Extensions[i].row;
+    const std::string type = row == 1 ? "Zobrix.ZIP" : "Zobrix";
+    if (!options.Assoc[row]) continue;
+    keys[i].exists = true;
+    PutValue(keys[i].tree, L"", REG_SZ, Sz(type));
+    Erase(keys[i].tree.values, L"Content Type");
+    if (!win9x) PutValue(Put(keys[i].tree.subkeys, L"OpenWithProgids"), testenv::Widen(type), REG_NONE, "");
+    if (!win9x) PutValue(offers, testenv::Widen(Extensions[i].name), REG_SZ, Sz(type));
+    if (row > 1 || !options.ShellExt) continue;
+    RegistryKeySnapshot& shell_new = Put(keys[i].tree.subkeys, L"ShellNew");
+    if (win9x || shell_new.subkeys.empty()) shell_new.values.clear(), shell_new.subkeys.clear();
+    if (win9x) PutValue(shell_new, L"Data", REG_BINARY, row ? ZipBytes : KexBytes);
+    else PutValue(shell_new, L"FileName", REG_SZ, Sz(ProgramFolderPath(row ? "zipnew.dat" : "kexnew.dat")));
+  }
+  for (int i = 0; i < (win9x ? 100 : 30) && options.Assoc[0]; ++i) {
+    volumes[i].exists = true;
+    PutValue(volumes[i].tree, L"", REG_SZ, Sz("Zobrix"));
+    Erase(volumes[i].tree.values, L"Content Type");
+  }
 }
 
 // What a take-over and the give-back leave different in an extension's key
@@ -218,7 +209,7 @@ void ApplyExceptions(KeyState& key, bool entry_written, bool zip, bool win9x) {
   // an existing key that had no default value comes back with an empty one
   if (!Find(key.tree.values, L"")) PutValue(key.tree, L"", REG_SZ, Sz(""));
   // an empty "Content Type" is not told from none, so it is not given back
-  if (Find(key.tree.values, L"Content Type") && Text(key.tree, L"Content Type").empty())
+  if (Find(key.tree.values, L"Content Type") && Find(key.tree.values, L"Content Type")->data == Sz(""))
     Erase(key.tree.values, L"Content Type");
   if (!entry_written) return;
   // the New-menu entry's ShellNew key stays, empty where there was none
@@ -234,11 +225,11 @@ void ApplyExceptions(KeyState& key, bool entry_written, bool zip, bool win9x) {
 // file type (and content type) of ".kex", or is deleted when it had none.
 void ApplyVolumeRule(KeyState& volume, int number, KeyState kex, bool win9x) {
   const bool taken_over = number < (win9x ? 100 : 30);
-  const std::string type = Text(kex.tree, L""), content = Text(kex.tree, L"Content Type");
-  if (!type.empty()) {
+  const auto *type = Find(kex.tree.values, L""), *content = Find(kex.tree.values, L"Content Type");
+  if (type && type->data != Sz("")) {
     volume.exists = true;
-    PutValue(volume.tree, L"", REG_SZ, Sz(type));
-    if (!content.empty()) PutValue(volume.tree, L"Content Type", REG_SZ, Sz(content));
+    PutValue(volume.tree, L"", REG_SZ, type->data);
+    if (content && content->data != Sz("")) PutValue(volume.tree, L"Content Type", REG_SZ, content->data);
     else if (taken_over) Erase(volume.tree.values, L"Content Type");
   } else if (!win9x && volume.exists && !volume.tree.subkeys.empty()) {
     // NT's single-key deletion leaves a key with subkeys as the take-over left it
@@ -255,6 +246,7 @@ TEST_F(AssociationsTest, EveryExtensionGoesBackToItsPreviousOwner) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
     ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, Settings));
+    ASSERT_TRUE(RemoveKeyTree(HKEY_LOCAL_MACHINE, Settings));
     std::vector<KeyState> prior, volumes;
     for (const auto& e : Extensions) {
       ASSERT_TRUE(RemoveKeyTree(HKEY_CLASSES_ROOT, e.name));
@@ -271,23 +263,21 @@ TEST_F(AssociationsTest, EveryExtensionGoesBackToItsPreviousOwner) {
       }
       volumes.push_back(ReadState(Volume(i)));
     }
-    ASSERT_TRUE(RemoveKeyTree(HKEY_LOCAL_MACHINE, Settings));
     SetupOptions runs[2] = {};
     for (SetupOptions& options : runs) {
       for (bool& flag : options.Assoc) flag = random() % 2;
       options.ShellExt = random() % 2;
       UpdateAssociations(options);
-      if (&options == runs) {
-        ASSERT_EQ(TakeOverDifference(prior, volumes, options, win9x), "");
-      }
+      if (&options != runs) continue;
+      std::vector<KeyState> keys = prior, taken = volumes;
+      RegistryKeySnapshot offers;
+      ApplyTakeOver(keys, taken, offers, options, win9x);
+      ASSERT_EQ(Difference(keys, taken, offers), "") << "after the first take-over";
     }
     UpdateAssociations(SetupOptions{});
 
     const KeyState kex = prior[0];
-    RegistryKeySnapshot offered;
-    ReadKeyTree(HKEY_LOCAL_MACHINE, Offers, &offered);
-    std::string difference = offered.values.empty() ? "" : "an offer in the capabilities is left";
-    for (size_t i = 0; i < prior.size() && difference.empty(); ++i) {
+    for (size_t i = 0; i < prior.size(); ++i) {
       const int row = Extensions[i].row;
       bool taken = false, entry = false;
       for (const SetupOptions& options : runs) {
@@ -295,13 +285,10 @@ TEST_F(AssociationsTest, EveryExtensionGoesBackToItsPreviousOwner) {
         entry |= row <= 1 && options.Assoc[row] && options.ShellExt;
       }
       if (taken) ApplyExceptions(prior[i], entry, row == 1, win9x);
-      difference = Difference(Extensions[i].name, prior[i]);
     }
-    for (int i = 0; i < 100 && difference.empty(); ++i) {
-      if (runs[0].Assoc[0] || runs[1].Assoc[0]) ApplyVolumeRule(volumes[i], i, kex, win9x);
-      difference = Difference(Volume(i), volumes[i]);
-    }
-    ASSERT_EQ(difference, "");
+    for (int i = 0; i < 100 && (runs[0].Assoc[0] || runs[1].Assoc[0]); ++i)
+      ApplyVolumeRule(volumes[i], i, kex, win9x);
+    ASSERT_EQ(Difference(prior, volumes, RegistryKeySnapshot()), "");
   }
 }
 
@@ -361,53 +348,38 @@ TEST_F(AssociationsTest, ExtensionTakenByAnotherProgramIsLeftAloneAtGiveBack) {
   EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, ".cab")) << "the others were given back";
 }
 
-// A take-over ended between creating an extension's key and writing its file
-// type leaves an empty key; the give-back removes it only when the record
-// says there was no key before, and only while it is still empty.
-TEST_F(AssociationsTest, EmptyKeyOfAnUnfinishedTakeOverGoesWhenNoneWasThere) {
-  UpdateAssociations(AllTypes(true));
-  RegistryKeySnapshot empty, other;
+// The give-back as the record says. A take-over ended between creating an
+// extension's key and writing its file type leaves an empty key, which goes
+// only when the record says there was no key and only while it is empty. A
+// saved type naming the archiver, in any letter case, counts as none, and so
+// does a missing record: an empty file type, and for .kex no volume extensions.
+TEST_F(AssociationsTest, GiveBackFollowsTheRecord) {
+  RegistryKeySnapshot empty, other, prior, saved;
   PutValue(other, L"PerceivedType", REG_SZ, Sz("compressed"));
-  // none of them had a key before the take-over; .iso has lost its record
+  PutValue(prior, L"", REG_SZ, Sz("Other.Type"));
+  PutValue(prior, L"Content Type", REG_SZ, Sz("application/x-other"));
+  PutValue(saved, L"Type", REG_SZ, Sz("zOBRIX"));
+  for (const char* e : {".kex", ".zip"}) ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, e, prior));
+  UpdateAssociations(AllTypes(false));
+  // none of them had a key before the take-over; .iso and .kex lose their records
   for (const char* e : {".cab", ".arj", ".iso"}) ASSERT_TRUE(RemoveKeyTree(HKEY_CLASSES_ROOT, e));
   ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".cab", empty));
   ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".arj", other));
   ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".iso", empty));
-  ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, std::string(Settings) + "\\Setup\\.iso"));
+  for (const char* e : {".iso", ".kex"}) ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, std::string(Settings) + "\\Setup\\" + e));
+  ASSERT_TRUE(WriteKeyTree(HKEY_CURRENT_USER, std::string(Settings) + "\\Setup\\.zip", saved));
   RegistryGuard arj(HKEY_CLASSES_ROOT, ".arj"), iso(HKEY_CLASSES_ROOT, ".iso");
   UpdateAssociations(SetupOptions{});
   EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, ".cab"));
   EXPECT_EQ(arj.Changes(), "") << "a value another program wrote";
   EXPECT_EQ(iso.Changes(), "") << "no record to say the key was not there";
-}
-
-// A saved type naming the archiver itself, in any letter case, counts as none,
-// and so does a missing record (of an existing key): .kex keeps an empty file
-// type and the volume extensions go.
-TEST_F(AssociationsTest, GiveBackWithoutAPreviousTypeLeavesNone) {
-  RegistryKeySnapshot prior, saved;
-  PutValue(prior, L"", REG_SZ, Sz("Other.Kex"));
-  PutValue(prior, L"Content Type", REG_SZ, Sz("application/x-other"));
-  PutValue(Put(prior.subkeys, L"ShellNew"), L"FileName", REG_SZ, Sz("other.tpl"));
-  for (const char* type : {"zobrix", "ZOBRIX.zip", "Zobrix.Zip", static_cast<const char*>(nullptr)}) {
-    SCOPED_TRACE(type ? type : "no record");
-    ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, Settings));
-    ASSERT_TRUE(RemoveKeyTree(HKEY_CLASSES_ROOT, ".kex"));
-    ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".kex", prior));
-    UpdateAssociations(AllTypes(false));
-    if (type) PutValue(saved, L"Type", REG_SZ, Sz(type));
-    ASSERT_TRUE(type ? WriteKeyTree(HKEY_CURRENT_USER, std::string(Settings) + "\\Setup\\.kex", saved)
-                     : RemoveKeyTree(HKEY_CURRENT_USER, Settings));
-    UpdateAssociations(SetupOptions{});
-    KeyState expected = {true, prior};
-    PutValue(expected.tree, L"", REG_SZ, Sz(""));
-    // without a record, no content type or template, and nothing says that
-    // the take-over created OpenWithProgids (NT 6 and later)
-    if (!type) Erase(expected.tree.values, L"Content Type"), Put(expected.tree.subkeys, L"ShellNew").values.clear();
-    if (!type && !testenv::IsWin9xFamily()) Put(expected.tree.subkeys, L"OpenWithProgids");
-    EXPECT_EQ(Difference(".kex", expected), "");
-    for (int i = 0; i < 100; ++i) EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, Volume(i))) << Volume(i);
-  }
+  KeyState kex = {true, {}}, zip = {true, prior};
+  PutValue(kex.tree, L"", REG_SZ, Sz(""));
+  PutValue(zip.tree, L"", REG_SZ, Sz(""));
+  // nothing says that the take-over created .kex\OpenWithProgids (NT 6 and later)
+  if (!testenv::IsWin9xFamily()) Put(kex.tree.subkeys, L"OpenWithProgids");
+  EXPECT_EQ(Difference(".kex", kex) + Difference(".zip", zip), "");
+  for (int i = 0; i < 100; ++i) EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, Volume(i))) << Volume(i);
 }
 
 TEST_F(AssociationsTest, IsOwnFileTypeTakesBothNamesInAnyCaseAndNothingTooLong) {
