@@ -147,11 +147,8 @@ RegistryKeySnapshot RandomKey(std::mt19937& random, bool volume) {
   if (chance(50)) PutValue(key, L"Content Type", REG_SZ, Sz(chance(15) ? "" : "application/x-other"));
   if (chance(30)) PutValue(key, L"PerceivedType", REG_SZ, Sz("compressed"));
   if (chance(20)) PutValue(key, L"EditFlags", REG_DWORD, std::string("\x01\x00\x01\x00", 4));
-  if (chance(40)) {  // other programs' offers, or an empty key
-    RegistryKeySnapshot& offers = Put(key.subkeys, L"OpenWithProgids");
-    if (chance(60)) PutValue(offers, L"Other1", REG_NONE, "");
-    if (chance(30)) PutValue(offers, L"Zobrix.Other", REG_SZ, Sz(""));
-  }
+  if (chance(15)) Put(key.subkeys, L"OpenWithProgids");  // empty, or with other programs' offers
+  if (chance(30)) PutValue(Put(key.subkeys, L"OpenWithProgids"), chance(50) ? L"Other1" : L"Zobrix.Other", REG_NONE, "");
   if (volume || !chance(60)) return key;
   RegistryKeySnapshot& shell_new = Put(key.subkeys, L"ShellNew");
   if (chance(40)) PutValue(shell_new, L"FileName", REG_SZ, Sz(chance(20) ? "" : "other.tpl"));
@@ -349,12 +346,11 @@ TEST_F(AssociationsTest, OwnerIsSavedOnceWithItsShellNewValues) {
 // take-over created once nothing else is in it.
 TEST_F(AssociationsTest, ExtensionTakenByAnotherProgramIsLeftAloneAtGiveBack) {
   UpdateAssociations(AllTypes(true));
-  RegistryKeySnapshot other, offer;
+  RegistryKeySnapshot other;
   PutValue(other, L"", REG_SZ, Sz("Other.Type"));
-  PutValue(offer, L"Other.Type", REG_NONE, "");
   ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".kex", other));
+  PutValue(Put(other.subkeys, L"OpenWithProgids"), L"Other.Type", REG_NONE, "");
   ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".zip", other));
-  ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".zip\\OpenWithProgids", offer));
   KeyState kex = ReadState(".kex"), zip = ReadState(".zip");
   RegistryGuard first_volume(HKEY_CLASSES_ROOT, ".k00"), last_volume(HKEY_CLASSES_ROOT, ".k29");
   UpdateAssociations(SetupOptions{});
