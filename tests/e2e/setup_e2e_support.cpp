@@ -52,6 +52,7 @@ std::string DataText(const testenv::RegistryValueSnapshot& value) {
     memcpy(&number, data.data(), 4);
     return std::to_string(number);
   }
+  if (value.type == REG_NONE && data.empty()) return "(REG_NONE, no data)";
   std::string hex;
   char byte[4];
   for (size_t i = 0; i < data.size() && i < 24; ++i) {
