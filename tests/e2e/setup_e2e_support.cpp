@@ -289,9 +289,12 @@ const std::vector<std::string>& SystemNoise() {
       // the console that Wine's "start" opens for the 9x family's batch line
       // (see uninstall_support.h) records its settings
       "+key HKCU\\Console", "+value HKCU\\Console [...", "+key HKCU\\Console\\...", "+value HKCU\\Console\\...",
-      // the display driver records its date when a session starts
+      // the display driver records its date when a session starts, and an
+      // adapter of its own when it meets a display it has not seen
       "~value HKLM\\System\\CurrentControlSet\\Control\\Class\\...",
-      "~value HKLM\\System\\CurrentControlSet\\Control\\Video\\..."};
+      "~value HKLM\\System\\CurrentControlSet\\Control\\Video\\...",
+      "+key HKLM\\System\\CurrentControlSet\\Control\\Video\\...",
+      "+value HKLM\\System\\CurrentControlSet\\Control\\Video\\..."};
   return noise;
 }
 
