@@ -26,7 +26,7 @@ test-win64: deps
 	@rm -f build/win64/ctest-results.xml
 	cmake --preset win64 >/dev/null
 	cmake --build --preset win64
-	ctest --preset win64 -j2 --output-junit ctest-results.xml
+	ctest --preset win64 -j3 --output-junit ctest-results.xml
 
 test-win32: deps
 	@rm -f build/win32/ctest-results.xml

@@ -35,8 +35,9 @@ def rows(path):
             skipped = case.find("skipped")
             reason = reasons[-1] if reasons else (skipped.get("message", "") if skipped is not None else status)
             result = f"skipped: {reason}"
-        yield (case.get("name"), where.group(1) if where else "native", result,
-               status in ("run", "fail"), float(case.get("time", 0)))
+        ran = status in ("run", "fail")
+        program = "-" if not ran else where.group(1) if where else "native"
+        yield case.get("name"), program, result, ran, float(case.get("time", 0))
 
 
 def main():
@@ -53,6 +54,7 @@ def main():
     if table:
         name_width = max(len(row[1]) for row in table)
         where_width = max(len(row[2]) for row in table)
+        print(f"{'tree':6} {'suite':{name_width}}  {'program':{where_width}}  {'time':>8}  result")
         for tree, name, where, result, _, seconds in table:
             print(f"{tree:6} {name:{name_width}}  {where:{where_width}}  {seconds:6.0f} s  {result}")
     for tree in missing:

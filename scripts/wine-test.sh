@@ -35,7 +35,7 @@ source "$here/wine-env.sh"
 if [ "$arch" = 32 ]; then where="i686 in a 32-bit prefix"; else where="x86_64 in a 64-bit prefix"; fi
 echo "wine-test.sh: $where, $family family, $locale: $(basename "$program")" >&2
 if [ -n "$without_32bit" ] && runs_32bit; then
-  echo "SKIP: the i686 program runs here in a 32-bit prefix; this x86_64 suite stands in only where it cannot" >&2
+  echo "SKIP: the i686 suite runs here; this x86_64 one stands in only where 32-bit programs cannot run" >&2
   exit 77
 fi
 wine_env_init "$arch" || exit 77
