@@ -15,7 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
 if runs_32bit; then
   arch=32 preset=win32
-  echo "demo: the i686 program (the product) in a 32-bit Wine prefix"
+  echo "demo: the i686 program (the product) in a 32-bit Wine prefix: this kernel runs 32-bit programs"
 else
   arch=64 preset=win64
   echo "demo: the x86_64 build of the same sources in a 64-bit Wine prefix, not the i686 product: $NO_32BIT_REASON"
