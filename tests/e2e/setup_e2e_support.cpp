@@ -12,11 +12,6 @@
 namespace setup_e2e {
 namespace {
 
-bool EndsWithNoCase(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() &&
-         lstrcmpiA(text.substr(text.size() - tail.size()).c_str(), tail.c_str()) == 0;
-}
-
 // By the machine field of the PE header (GetBinaryTypeA and
 // GetNativeSystemInfo answer otherwise for a process that reports the 9x family).
 bool Is32BitProgram(const std::string& exe) {
@@ -143,11 +138,6 @@ std::string ProgramUnderTest() {
   static std::string program;
   if (!program.empty()) return program;
   program = testenv::UninstallExePath();
-  const std::string tail = "\\win64\\uninstall.exe";
-  if (EndsWithNoCase(program, tail)) {
-    std::string i686 = program.substr(0, program.size() - tail.size()) + "\\win32\\uninstall.exe";
-    if (testenv::PathExists(i686)) program = i686;
-  }
   std::printf("[ program  ] %s (%s)\n", program.c_str(), Is32BitProgram(program) ? "i686" : "x86_64");
   return program;
 }
