@@ -7,7 +7,8 @@ set(COMMON_WIN_SOURCES
   common/error_state.cpp
   common/lead_bytes_win.cpp
   common/list_file.cpp
-  common/os_version.cpp)
+  common/os_version.cpp
+  common/win32_sizes.cpp)
 set(COMMON_UNIT_TESTS
   tests/unit/lead_bytes_native.cpp
   tests/unit/path_test.cpp
