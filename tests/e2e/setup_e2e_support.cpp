@@ -350,7 +350,8 @@ bool GuardSetupTraces(std::vector<std::unique_ptr<testenv::RegistryGuard>>* guar
   for (const char* key : {"Zobrix", "Zobrix.ZIP", "Zobrix.REV", ".rev"}) guard(HKEY_CLASSES_ROOT, key);
   for (const char* software : {"Software\\", "Software\\Wow6432Node\\"})
     for (const char* key : {"Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe",
-                            "Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver"})
+                            "Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver", "Zobrix",
+                            "RegisteredApplications"})
       guard(HKEY_LOCAL_MACHINE, std::string(software) + key);
   guard(HKEY_CURRENT_USER, "Software\\Zobrix");
   return testenv::RemoveKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix");

@@ -59,9 +59,9 @@ bool ReadDword(HKEY hive, const std::string& path, const std::string& name, DWOR
 bool SetString(HKEY hive, const std::string& path, const std::string& name, const std::string& value);
 
 // Guards what a confirmed setup writes whatever the choice (the file types,
-// the App Paths and uninstall entries in both registry views, the product
-// settings key) into guards, then clears the product settings key; false
-// when it cannot be cleared.
+// the App Paths and uninstall entries and the registered application in both
+// registry views, the product settings key) into guards, then clears the
+// product settings key; false when it cannot be cleared.
 // The program under test in folder (made afresh) as the installer leaves
 // it: stand-ins for the archiver's files and an "Uninstall.lst" naming them
 // and the New-menu templates that setup writes, so that the folder can go.
