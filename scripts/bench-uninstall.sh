@@ -10,6 +10,10 @@
 #   started the same way in the same prefix, the two taking turns; and
 #   against `cmd /c rd /s /q` of an identical tree (about 45 s a run;
 #   BENCH_UNINSTALL_RD=0 leaves it out);
+# - the CPU time of the same two, the program's own and its Wine server's
+#   (which does the file system work of every open and deletion): on a
+#   machine shared with other work the wall times swing by a factor of two,
+#   the CPU times far less;
 # - the time until the batch file has removed the program and its folder;
 # - the number of deletion passes, counted in a separate run with Wine's
 #   relay trace: an extra listed folder that holds an unlisted file is looked
@@ -92,22 +96,47 @@ median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]
 "$WINESERVER" -p 2>/dev/null || true
 "$WINE" cmd /c exit >/dev/null 2>&1   # start the prefix's services before timing
 
-uninstall_times=() removal_times=() one_call_times=() rd_times=()
+# CPU times in ms. The server of this prefix works in a folder named after
+# the prefix's device and inode; the program's own time is the shell's
+# children's time (`times`, second line), which the batch file's processes
+# never join.
+server_folder=/server-$(printf '%x-%x' $(stat -c '%d %i' "$prefix"))
+server_pid=
+for p in /proc/[0-9]*; do
+  case $(readlink "$p/cwd" 2>/dev/null) in *"$server_folder") server_pid=${p#/proc/}; break ;; esac
+done
+[ -n "$server_pid" ] || { echo "bench-uninstall: the Wine server of $prefix was not found" >&2; exit 1; }
+ticks=$(getconf CLK_TCK)
+# Sets cpu to the sum; `times` runs in this shell, not in a subshell that
+# has no children of its own.
+cpu_ms() {
+  local server children
+  server=$(awk -v t="$ticks" '{ print int(($14 + $15) * 1000 / t) }' "/proc/$server_pid/stat")
+  times > "$bench/times.txt"
+  children=$(awk 'NR == 2 { n = 0; for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); n += p[1] * 60000 + p[2] * 1000 } print int(n) }' "$bench/times.txt")
+  cpu=$((server + children))
+}
+
+uninstall_times=() removal_times=() one_call_times=() rd_times=() uninstall_cpu=() one_call_cpu=()
 for ((run = 0; run <= runs; run++)); do
   make_installation "$bench/inst$run"
   cp -a "$tree" "$bench/one$run"
   [ "$with_rd" = 0 ] || cp -a "$tree" "$bench/rd$run"
   sync
+  cpu_ms; cpu_before=$cpu
   start=$(now_ms)
   "$WINE" "C:\\bench\\inst$run\\uninstall.exe" /s >/dev/null 2>&1
   ended=$(now_ms)
+  cpu_ms; cpu_uninstall=$((cpu - cpu_before))
   while [ -e "$bench/inst$run" ] && [ $(( $(now_ms) - start )) -lt 120000 ]; do sleep 0.05; done
   removed=$(now_ms)
   [ -e "$bench/inst$run" ] && { echo "bench-uninstall: the installation was not removed" >&2; exit 1; }
+  cpu_ms; cpu_before=$cpu
   start_one=$(now_ms)
   "$WINE" 'C:\bench\one_call_per_entry.exe' "C:\\bench\\one$run\\" 'C:\bench\best.txt' >/dev/null \
     || { echo "bench-uninstall: a deletion of the best order failed" >&2; exit 1; }
   ended_one=$(now_ms)
+  cpu_ms; cpu_one_call=$((cpu - cpu_before))
   rmdir "$bench/one$run"
   if [ "$with_rd" != 0 ]; then
     start_rd=$(now_ms)
@@ -119,6 +148,8 @@ for ((run = 0; run <= runs; run++)); do
   uninstall_times+=($((ended - start)))
   removal_times+=($((removed - start)))
   one_call_times+=($((ended_one - start_one)))
+  uninstall_cpu+=($cpu_uninstall)
+  one_call_cpu+=($cpu_one_call)
   [ "$with_rd" = 0 ] || rd_times+=($((ended_rd - start_rd)))
 done
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
@@ -128,6 +159,10 @@ median_one_call=$(printf '%s\n' "${one_call_times[@]}" | median)
 echo "  uninstall.exe /s, start to exit:     median $median_uninstall ms (runs: ${uninstall_times[*]})"
 echo "  one deletion call per entry, best order, start to exit: median $median_one_call ms (runs: ${one_call_times[*]})"
 echo "  ratio of medians uninstall/one call per entry ($build_name): $(ratio "$median_uninstall" "$median_one_call")"
+median_uninstall_cpu=$(printf '%s\n' "${uninstall_cpu[@]}" | median)
+median_one_call_cpu=$(printf '%s\n' "${one_call_cpu[@]}" | median)
+echo "  CPU time, program and Wine server: uninstall.exe median $median_uninstall_cpu ms (runs: ${uninstall_cpu[*]}),"
+echo "    one call per entry median $median_one_call_cpu ms (runs: ${one_call_cpu[*]}), ratio $(ratio "$median_uninstall_cpu" "$median_one_call_cpu")"
 if [ "$with_rd" != 0 ]; then
   median_rd=$(printf '%s\n' "${rd_times[@]}" | median)
   echo "  cmd /c rd /s /q of the same tree:    median $median_rd ms (runs: ${rd_times[*]})"

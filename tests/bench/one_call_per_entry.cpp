@@ -4,7 +4,8 @@
 //   one_call_per_entry FOLDER LIST
 // FOLDER ends in a backslash and each line of LIST is relative to it, as in
 // the uninstaller. Exits with 1 when a call failed: the order was not the
-// best one and the comparison would flatter the uninstaller.
+// best one and the comparison would flatter the uninstaller. A GUI program,
+// started as the uninstaller is: without a console.
 #include <windows.h>
 
 #include <cstdio>
