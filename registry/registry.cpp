@@ -217,27 +217,149 @@ bool RegKeyIsEmpty(HKEY hive, const char* text) {
 int KeyTreePassCounter() { return PassCounter; }
 int KeyTreePassesRun() { return PassesRun; }
 
-bool CopyRegValues(HKEY from_hive, const char* from_text, HKEY to_hive, const char* to_text) {
-  HKEY from = OpenRegKey(from_hive, from_text);
+namespace {
+
+// The registry calls of one character width, so that one copy loop serves
+// the wide calls of the NT family and the ANSI calls of the 9x family (whose
+// wide calls are stubs).
+struct WideCalls {
+  typedef wchar_t Char;
+  static HKEY Open(HKEY hive, const char* path, REGSAM access, bool create) {
+    // key paths are formed in the code page; the values below are taken as stored
+    wchar_t wide[RegKeyPathSize];
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, RegKeyPathSize) == 0)
+      return nullptr;
+    HKEY key = nullptr;
+    const LONG result =
+        create ? RegCreateKeyExW(hive, wide, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                 &key, nullptr)
+               : RegOpenKeyExW(hive, wide, 0, access, &key);
+    return result == ERROR_SUCCESS ? key : nullptr;
+  }
+  static LONG Sizes(HKEY key, DWORD* name_length, DWORD* data_size) {
+    return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            name_length, data_size, nullptr, nullptr);
+  }
+  static LONG Enum(HKEY key, DWORD index, Char* name, DWORD* name_length, DWORD* type, BYTE* data,
+                   DWORD* data_size) {
+    return RegEnumValueW(key, index, name, name_length, nullptr, type, data, data_size);
+  }
+  static LONG Set(HKEY key, const Char* name, DWORD type, const BYTE* data, DWORD size) {
+    return RegSetValueExW(key, name, 0, type, data, size);
+  }
+};
+
+struct AnsiCalls {
+  typedef char Char;
+  static HKEY Open(HKEY hive, const char* path, REGSAM access, bool create) {
+    HKEY key = nullptr;
+    const LONG result =
+        create ? RegCreateKeyExA(hive, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                 &key, nullptr)
+               : RegOpenKeyExA(hive, path, 0, access, &key);
+    return result == ERROR_SUCCESS ? key : nullptr;
+  }
+  static LONG Sizes(HKEY key, DWORD* name_length, DWORD* data_size) {
+    return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            name_length, data_size, nullptr, nullptr);
+  }
+  static LONG Enum(HKEY key, DWORD index, Char* name, DWORD* name_length, DWORD* type, BYTE* data,
+                   DWORD* data_size) {
+    return RegEnumValueA(key, index, name, name_length, nullptr, type, data, data_size);
+  }
+  static LONG Set(HKEY key, const Char* name, DWORD type, const BYTE* data, DWORD size) {
+    return RegSetValueExA(key, name, 0, type, data, size);
+  }
+};
+
+// Heap buffers sized by the key's own figures, grown when a value changes
+// under the copy.
+class ValueBuffers {
+ public:
+  ~ValueBuffers() {
+    Release(name_);
+    Release(data_);
+  }
+  bool Fit(DWORD name_bytes, DWORD data_bytes) {
+    return Grow(name_, name_size_, name_bytes) && Grow(data_, data_size_, data_bytes);
+  }
+  void* Name() const { return name_; }
+  BYTE* Data() const { return static_cast<BYTE*>(data_); }
+  DWORD NameSize() const { return name_size_; }
+  DWORD DataSize() const { return data_size_; }
+
+ private:
+  static void Release(void* block) {
+    if (block) HeapFree(GetProcessHeap(), 0, block);
+  }
+  static bool Grow(void*& block, DWORD& size, DWORD wanted) {
+    if (wanted <= size && block) return true;
+    Release(block);
+    size = 0;
+    block = HeapAlloc(GetProcessHeap(), 0, wanted + 1);
+    if (!block) return false;
+    size = wanted + 1;
+    return true;
+  }
+  void* name_ = nullptr;
+  void* data_ = nullptr;
+  DWORD name_size_ = 0;
+  DWORD data_size_ = 0;
+};
+
+template <typename Calls>
+bool CopyValues(HKEY from_hive, const char* from_path, HKEY to_hive, const char* to_path) {
+  typedef typename Calls::Char Char;
+  HKEY from = Calls::Open(from_hive, from_path, KEY_QUERY_VALUE, false);
   if (!from) return false;
-  HKEY to = CreateRegKey(to_hive, to_text);
+  HKEY to = Calls::Open(to_hive, to_path, KEY_WRITE, true);
   if (!to) {
     CloseRegKey(from);
     return false;
   }
-  char name[256];
-  BYTE data[4096];
-  for (DWORD index = 0;; ++index) {
-    DWORD name_length = sizeof(name);
-    DWORD data_length = sizeof(data);
+  ValueBuffers buffers;
+  bool complete = true;
+  bool sized = false;
+  for (DWORD index = 0, retries = 0;;) {
+    DWORD name_length = 0, data_size = 0;
+    if (!sized) {
+      if (Calls::Sizes(from, &name_length, &data_size) != ERROR_SUCCESS ||
+          !buffers.Fit((name_length + 1) * sizeof(Char), data_size)) {
+        complete = false;
+        break;
+      }
+      sized = true;
+    }
+    name_length = buffers.NameSize() / sizeof(Char);
+    data_size = buffers.DataSize();
     DWORD type = REG_NONE;
+    Char* name = static_cast<Char*>(buffers.Name());
     const LONG result =
-        RegEnumValueA(from, index, name, &name_length, nullptr, &type, data, &data_length);
-    if (result == ERROR_MORE_DATA) continue;  // too large for the buffers: left out
-    if (result != ERROR_SUCCESS) break;
-    RegSetValueExA(to, name, 0, type, data, data_length);
+        Calls::Enum(from, index, name, &name_length, &type, buffers.Data(), &data_size);
+    // the value grew since the key's figures were read: read them again
+    if (result == ERROR_MORE_DATA && ++retries < 8) {
+      sized = false;
+      continue;
+    }
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS ||
+        Calls::Set(to, name, type, buffers.Data(), data_size) != ERROR_SUCCESS)
+      complete = false;
+    ++index;
+    retries = 0;
   }
   CloseRegKey(to);
   CloseRegKey(from);
-  return true;
+  return complete;
+}
+
+}  // namespace
+
+bool CopyRegValues(HKEY from_hive, const char* from_text, HKEY to_hive, const char* to_text) {
+  char from_path[RegKeyPathSize];
+  char to_path[RegKeyPathSize];
+  if (!FormPath(from_hive, from_text, from_path) || !FormPath(to_hive, to_text, to_path))
+    return false;
+  return GetNtVersion() != 0 ? CopyValues<WideCalls>(from_hive, from_path, to_hive, to_path)
+                             : CopyValues<AnsiCalls>(from_hive, from_path, to_hive, to_path);
 }

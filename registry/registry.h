@@ -53,9 +53,9 @@ bool RegKeyIsEmpty(HKEY hive, const char* text);
 int KeyTreePassCounter();
 int KeyTreePassesRun();
 
-// Copies every value of one key into another (created when missing), with
-// its type and bytes. A value whose name or data does not fit the layer's
-// buffers (255 characters, 4096 bytes) is left out. False when the source key
-// cannot be opened or the target key cannot be created; nothing is created
-// for a missing source.
+// Copies every value of one key into another (created when missing): names,
+// types and bytes as stored, of any size. On the NT family through the wide
+// calls, so that names and texts outside the code page come over unchanged.
+// False when the source key cannot be opened (nothing is created then), the
+// target key cannot be created, or a value could not be copied.
 bool CopyRegValues(HKEY from_hive, const char* from_text, HKEY to_hive, const char* to_text);

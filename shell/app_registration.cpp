@@ -71,12 +71,19 @@ bool InstalledBytes(const char* folder, const char* program, unsigned long long*
   return true;
 }
 
-// "EstimatedSize" in KiB, rounded up; removed when the list cannot be read,
-// so that a figure of an earlier installation does not stay.
+// The folder of the program's path, with its closing backslash.
+bool ProgramFolder(const char* program, char* folder, size_t size) {
+  folder[0] = '\0';
+  return AppendTextCut(folder, size, program, static_cast<size_t>(NamePart(program) - program));
+}
+
+// "EstimatedSize" in KiB, rounded up, of the program's own folder, as the
+// uninstaller deletes it; removed when the list cannot be read, so that a
+// figure of an earlier installation does not stay.
 void WriteEstimatedSize(const char* program) {
   char folder[1024];
   unsigned long long bytes = 0;
-  if (CurrentFolder(folder, sizeof(folder)) && AppendBackslash(folder, sizeof(folder)) &&
+  if (program && ProgramFolder(program, folder, sizeof(folder)) &&
       InstalledBytes(folder, program, &bytes)) {
     unsigned long long kib = bytes / 1024 + (bytes % 1024 != 0);
     SetRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "EstimatedSize",
@@ -115,9 +122,14 @@ void RegisterUninstallEntry() {
   char icon[1024];
   if (ArchiverPath(icon, sizeof(icon)) && AppendText(icon, sizeof(icon), ",0"))
     SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayIcon", icon);
+  // the folder the uninstaller removes, wherever setup was started from;
+  // written as GetCurrentDirectoryA gives folders: "C:\" keeps its backslash
   char folder[1024];
-  if (CurrentFolder(folder, sizeof(folder)))
+  if (have_program && ProgramFolder(program, folder, sizeof(folder))) {
+    const char* last = LastCharPtr(folder);
+    if (last > folder && *last == '\\' && last[-1] != ':') folder[last - folder] = '\0';
     SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "InstallLocation", folder);
+  }
   SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayVersion", UNINSTALL_VERSION_TEXT);
   WriteEstimatedSize(have_program ? program : nullptr);
   // there is no change or repair mode: the list offers only removal

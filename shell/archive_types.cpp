@@ -69,7 +69,10 @@ void FormVolumeExtension(int number, char (&volume)[8]) {
   volume[4] = '\0';
 }
 
-void SavePreviousOwner(const ExtensionKeys& keys) {
+// The rows whose ShellNew key the New-menu entry replaces.
+bool HasNewMenuEntry(int row) { return row == KexRow || row == ZipRow; }
+
+void SavePreviousOwner(const ExtensionKeys& keys, int row) {
   const char* e = keys.extension;
   char type[512];
   char content[512];
@@ -90,6 +93,7 @@ void SavePreviousOwner(const ExtensionKeys& keys) {
   // The New-menu entry replaces the whole ShellNew key, and "FileName" and
   // "NullFile" alone cannot bring back an entry made of "Data", "Command" or
   // "ItemName": keep every value, and no copy from an earlier owner.
+  if (!HasNewMenuEntry(row)) return;
   DeleteRegKey(HKEY_CURRENT_USER, keys.record_copy);
   CopyRegValues(HKEY_CLASSES_ROOT, keys.shell_new, HKEY_CURRENT_USER, keys.record_copy);
 }
@@ -97,7 +101,7 @@ void SavePreviousOwner(const ExtensionKeys& keys) {
 void TakeOver(const ExtensionKeys& keys, int row, const SetupOptions& options) {
   const char* e = keys.extension;
   // A repeated setup must not record the archiver as its own previous owner.
-  if (!IsOwnFileType(e)) SavePreviousOwner(keys);
+  if (!IsOwnFileType(e)) SavePreviousOwner(keys, row);
   SetRegString(HKEY_CLASSES_ROOT, e, "", row == ZipRow ? OwnZipFileType : OwnFileType);
   DeleteRegValue(HKEY_CLASSES_ROOT, e, ContentTypeValue);
   if (row == KexRow) {
@@ -109,7 +113,7 @@ void TakeOver(const ExtensionKeys& keys, int row, const SetupOptions& options) {
       DeleteRegValue(HKEY_CLASSES_ROOT, volume, ContentTypeValue);
     }
   }
-  if ((row == KexRow || row == ZipRow) && options.ShellExt)
+  if (HasNewMenuEntry(row) && options.ShellExt)
     WriteNewMenuEntry(e, row == KexRow ? NewTemplate::Kex : NewTemplate::Zip);
 }
 
@@ -135,14 +139,20 @@ void GiveBack(const ExtensionKeys& keys, int row) {
       SetRegString(HKEY_CLASSES_ROOT, e, ContentTypeValue, content);
     else
       DeleteRegValue(HKEY_CLASSES_ROOT, e, ContentTypeValue);
-    char template_name[1024];
-    GetUserRegString(keys.record, "ShellNew", template_name, "", sizeof(template_name));
-    DeleteRegValue(HKEY_CLASSES_ROOT, keys.shell_new, "FileName");
-    if (template_name[0] == '*')
-      SetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "NullFile", "");
-    else if (template_name[0] != '\0')
-      SetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "FileName", template_name);
-    CopyRegValues(HKEY_CURRENT_USER, keys.record_copy, HKEY_CLASSES_ROOT, keys.shell_new);
+    // Any other ShellNew key was never replaced: rewriting it from the code
+    // page's copy could only lose text. Older records hold a copy for every
+    // extension; only these two are read.
+    if (HasNewMenuEntry(row)) {
+      char template_name[1024];
+      GetUserRegString(keys.record, "ShellNew", template_name, "", sizeof(template_name));
+      DeleteRegValue(HKEY_CLASSES_ROOT, keys.shell_new, "FileName");
+      if (template_name[0] == '*')
+        SetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "NullFile", "");
+      else if (template_name[0] != '\0')
+        SetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "FileName", template_name);
+      // the exact copy last: it puts back whatever the code page's texts lost
+      CopyRegValues(HKEY_CURRENT_USER, keys.record_copy, HKEY_CLASSES_ROOT, keys.shell_new);
+    }
   } else {
     DeleteRegKey(HKEY_CLASSES_ROOT, keys.shell_new);
     DeleteRegKey(HKEY_CLASSES_ROOT, e);

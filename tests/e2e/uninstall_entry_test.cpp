@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/e2e/setup_e2e_support.h"
 #include "tests/e2e/uninstall_support.h"
 #include "tests/support/process_driver.h"
 #include "tests/support/registry_guard.h"
@@ -33,6 +36,16 @@ std::string ReadString(const char* key_path, const char* name) {
   if (result != ERROR_SUCCESS || type != REG_SZ) return "<no string>";
   data[size] = '\0';
   return data;
+}
+
+// "EstimatedSize", or a number no entry can have when it is missing.
+DWORD ReadSize() {
+  DWORD value = 0xDEADu, size = sizeof(value);
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return value;
+  RegQueryValueExA(key, "EstimatedSize", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+  return value;
 }
 
 std::string TestProgramFolder() {
@@ -177,6 +190,67 @@ TEST(UninstallEntry, UninstallStringStartsThisProgramNotOneAtTheDriveRoot) {
   EXPECT_TRUE(run.Wait(TimeoutMs, &code));
   EXPECT_TRUE(uninstall_e2e::WaitForBatchFileGone());
   EXPECT_FALSE(testenv::PathExists(installation.Folder())) << "the installation stayed";
+}
+
+// Over seeded random installations, setup started from another folder (as
+// an installer may): the entry describes the program's own folder, and
+// "EstimatedSize" counts the files its list names there (entries outside the
+// folder, folders and missing files add nothing), or goes with the list.
+TEST(UninstallEntry, DescribesTheProgramsOwnFolderWhereverSetupStarts) {
+  std::vector<std::unique_ptr<testenv::RegistryGuard>> guards;
+  ASSERT_TRUE(setup_e2e::GuardSetupTraces(&guards));
+  // the stored choice: no types, no shell extension, no shortcuts
+  auto clear = [](const std::string& key, const char* name) {
+    HKEY handle;
+    const DWORD zero = 0;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, ("Software\\Zobrix\\Setup" + key).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &handle, nullptr) != ERROR_SUCCESS)
+      return false;
+    const bool written = RegSetValueExA(handle, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), 4) == 0;
+    RegCloseKey(handle);
+    return written;
+  };
+  for (const char* e : {".kex", ".zip", ".cab", ".arj", ".lzh", ".ace", ".tar", ".gz", ".uue", ".bz2", ".jar", ".iso"})
+    ASSERT_TRUE(clear(std::string("\\") + e, "Set"));
+  ASSERT_TRUE(clear("", "ShellExt"));
+  for (const char* link : {"Desktop", "StartMenu", "Programs"}) ASSERT_TRUE(clear("\\Links", link));
+  testenv::TempFolder outside("out");
+  ASSERT_TRUE(testenv::WriteFileBytes(outside / "big.dat", std::string(70000, 'o')));
+  const std::string outside_entry = "..\\" + outside.Path().substr(outside.Path().rfind('\\') + 1) + "\\big.dat";
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    uninstall_e2e::Installation installation;
+    std::string program_bytes;
+    ASSERT_TRUE(installation.Ready() && testenv::ReadFileBytes(installation.Program(), &program_bytes));
+    unsigned long long bytes = program_bytes.size();
+    std::string list;
+    for (int i = 0, entries = random() % 9; i < entries; ++i) {
+      const std::string name = (random() % 3 == 0 ? "sub dir\\" : "") + std::string("file ") + std::to_string(i);
+      switch (random() % 5) {
+        case 0:
+        case 1: {
+          const size_t size = random() % 5000;
+          ASSERT_TRUE(installation.AddFile(name, std::string(size, 'x')));
+          bytes += size;
+          list += name;
+          break;
+        }
+        case 2: list += name; break;  // missing
+        case 3: ASSERT_TRUE(installation.AddFolder("sub dir")); list += "sub dir"; break;
+        case 4: list += outside_entry; break;
+      }
+      list += random() % 2 ? " \t\r\n" : "\n";
+    }
+    const bool listed = seed != 6;
+    if (listed) {
+      ASSERT_TRUE(installation.WriteList(list));
+    }
+    DWORD code = 1;
+    ASSERT_TRUE(uninstall_e2e::RunProgram(installation, "/setup /s", &code));
+    EXPECT_EQ(ReadString(UninstallKey, "InstallLocation"), installation.Folder());
+    EXPECT_EQ(ReadSize(), listed ? static_cast<DWORD>((bytes + 1023) / 1024) : 0xDEADu) << "list:\n" << list;
+  }
 }
 
 }  // namespace

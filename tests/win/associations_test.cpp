@@ -45,6 +45,10 @@ std::string Sz(const std::string& ascii) {
   for (char c : ascii) bytes += {c, '\0'};
   return bytes + std::string(2, '\0');
 }
+// REG_SZ data of any text, as stored.
+std::string Wz(const std::wstring& text) {
+  return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
 std::string Narrow(const std::string& sz) {
   std::string text;
   for (size_t i = 0; i + 1 < sz.size() && sz[i] != '\0'; i += 2) text += sz[i];
@@ -143,9 +147,12 @@ class AssociationsTest : public testing::Test {
 // --- The round trip ---------------------------------------------------------
 
 // A previous owner's key: any mix of a foreign file type, a content type,
-// other values and subkeys, and a New-menu entry of any kind.
+// other values and subkeys, and a New-menu entry of any kind; on the NT
+// family with texts and names outside the code page and long names. Large
+// data on both families.
 RegistryKeySnapshot RandomKey(std::mt19937& random, bool volume) {
   auto chance = [&](unsigned percent) { return random() % 100 < percent; };
+  const bool nt = !testenv::IsWin9xFamily();
   RegistryKeySnapshot key;
   if (chance(80)) PutValue(key, L"", REG_SZ, Sz(chance(10) ? std::string(90, 'T') : "Other" + std::to_string(random() % 9)));
   if (chance(50)) PutValue(key, L"Content Type", REG_SZ, Sz(chance(15) ? "" : "application/x-other"));
@@ -156,9 +163,17 @@ RegistryKeySnapshot RandomKey(std::mt19937& random, bool volume) {
   RegistryKeySnapshot& shell_new = Put(key.subkeys, L"ShellNew");
   if (chance(40)) PutValue(shell_new, L"FileName", REG_SZ, Sz(chance(20) ? "" : "other.tpl"));
   if (chance(40)) PutValue(shell_new, L"NullFile", REG_SZ, Sz(chance(15) ? "long enough text" : ""));
-  if (chance(30)) PutValue(shell_new, L"Data", REG_BINARY, std::string(1 + random() % 40, 'D'));
+  if (chance(30)) {
+    std::string data(chance(40) ? 4097 + random() % 60000 : 1 + random() % 40, 'D');
+    for (char& byte : data) byte = static_cast<char>(random());
+    PutValue(shell_new, L"Data", REG_BINARY, data);
+  }
   if (chance(25)) PutValue(shell_new, L"Command", REG_EXPAND_SZ, Sz("%WINDIR%\\other.exe /n"));
-  if (chance(25)) PutValue(shell_new, L"ItemName", REG_SZ, Sz("@other.dll,-100"));
+  if (chance(25)) {
+    const std::wstring texts[] = {L"@other.dll,-100", L"새 압축 파일", L"ทดสอบ"};
+    PutValue(shell_new, L"ItemName", REG_SZ, Wz(texts[nt ? random() % 3 : 0]));
+  }
+  if (nt && chance(20)) PutValue(shell_new, std::wstring(256 + random() % 300, L'N') + L"名", REG_SZ, Wz(L"ทดสอบ"));
   if (chance(20)) PutValue(Put(shell_new.subkeys, L"Config"), L"Mode", REG_SZ, Sz("1"));
   return key;
 }
@@ -208,8 +223,14 @@ TEST_F(AssociationsTest, EveryExtensionGoesBackToItsPreviousOwner) {
     std::mt19937 random(seed);
     ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, Settings));
     std::vector<KeyState> prior, volumes;
+    RegistryKeySnapshot stale;
+    PutValue(stale, L"Stale", REG_SZ, Sz("an older record's copy"));
     for (const auto& e : Extensions) {
       ASSERT_TRUE(RemoveKeyTree(HKEY_CLASSES_ROOT, e.name));
+      // an older version kept a copy for every extension: only .kex and .zip use one
+      if (random() % 4 == 0) {
+        ASSERT_TRUE(WriteKeyTree(HKEY_CURRENT_USER, std::string(Settings) + "\\Setup\\" + e.name + "\\ShellNew", stale));
+      }
       if (random() % 10 < 7) {
         ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, e.name, RandomKey(random, false)));
       }
