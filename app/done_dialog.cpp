@@ -74,7 +74,8 @@ void OnDoneCommand(HWND dialog, int id) {
       OpenInstallationFile("order.txt");
       break;
     case IDC_HOME_PAGE:
-      OpenDocument(GetMsgText(MSG_HOME_PAGE));
+      // a translation names a web page, never a program or file to start
+      OpenDocument(GetMsgTextIf(MSG_HOME_PAGE, IsWebAddress));
       break;
   }
 }

@@ -27,6 +27,42 @@ char* NamePart(char* path) {
   return const_cast<char*>(NamePart(static_cast<const char*>(path)));
 }
 
+namespace {
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The part of a name before its first dot, blanks at its end ignored.
+bool IsDeviceName(const char* stem, size_t length) {
+  while (length > 0 && stem[length - 1] == ' ') --length;
+  char upper[5] = "";
+  if (length < 3 || length > 4) return false;
+  for (size_t i = 0; i < length; ++i) upper[i] = UpperAscii(stem[i]);
+  upper[length] = '\0';
+  if (length == 3)
+    return std::strcmp(upper, "CON") == 0 || std::strcmp(upper, "PRN") == 0 ||
+           std::strcmp(upper, "AUX") == 0 || std::strcmp(upper, "NUL") == 0;
+  return (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0) &&
+         upper[3] >= '1' && upper[3] <= '9';
+}
+
+}  // namespace
+
+bool IsPlainFileName(const char* name) {
+  if (*name == '\0') return false;
+  const char* first_dot = nullptr;
+  const char* last = name;
+  for (const char* p = name; *p; p = StepChar(p)) {
+    last = p;
+    if (StepChar(p) == p + 2) continue;  // a trail byte is never a separator
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", c)) return false;
+    if (c == '.' && p[1] == '.') return false;
+    if (c == '.' && !first_dot) first_dot = p;
+  }
+  if (*last == '.' || *last == ' ') return false;
+  return !IsDeviceName(name, first_dot ? static_cast<size_t>(first_dot - name) : std::strlen(name));
+}
+
 const char* LastCharPtr(const char* text) {
   const char* last = text;
   for (const char* p = text; *p; p = StepChar(p)) last = p;

@@ -34,6 +34,12 @@ char* NamePart(char* path);
 // Start of the last character; the text itself when it is empty.
 const char* LastCharPtr(const char* text);
 
+// True when name can stand by itself as a file's name in a folder: not
+// empty; no separator, ":", wildcard, quote, "<", ">", "|" or control
+// character; no ".."; no trailing dot or blank; not a device name (CON,
+// PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension and in any
+// letter case), which Windows opens instead of a file.
+bool IsPlainFileName(const char* name);
 // Appends a backslash unless the path is empty or already ends in one.
 // False (path unchanged) when the buffer of size bytes has no room.
 bool AppendBackslash(char* path, size_t size);

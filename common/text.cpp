@@ -48,6 +48,30 @@ bool IsSafeStringFormat(const char* format) {
   return strings <= 1;
 }
 
+namespace {
+
+// The text after prefix when text begins with it, ASCII letter case ignored.
+const char* AfterPrefix(const char* text, const char* prefix) {
+  for (; *prefix; ++text, ++prefix) {
+    const char c = *text >= 'A' && *text <= 'Z' ? static_cast<char>(*text - 'A' + 'a') : *text;
+    if (c != *prefix) return nullptr;
+  }
+  return text;
+}
+
+}  // namespace
+
+bool IsWebAddress(const char* text) {
+  const char* rest = AfterPrefix(text, "http://");
+  if (!rest) rest = AfterPrefix(text, "https://");
+  if (!rest || *rest == '\0' || *rest == '/') return false;
+  for (const char* p = text; *p; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c <= ' ' || c == '"' || c == 0x7F) return false;
+  }
+  return true;
+}
+
 bool FormatSingleString(char* dst, size_t size, const char* format, const char* arg) {
   if (!IsSafeStringFormat(format)) return false;
   size_t arg_length = std::strlen(arg);

@@ -23,6 +23,11 @@ bool AppendTextCut(char* dst, size_t size, const char* src, size_t length);
 // just does not show the argument.
 bool IsSafeStringFormat(const char* format);
 
+// True when text is an http:// or https:// address (scheme in any letter
+// case) with something after the scheme other than "/", and no blank, quote
+// or control character: the only kind of text handed to the shell as a web
+// page, so that a translation cannot make it start a program.
+bool IsWebAddress(const char* text);
 // Writes format with its "%s" (if any) replaced by arg and each "%%" by "%";
 // dst must not overlap either. False, with dst untouched, when format is not
 // a safe string format or the result does not fit.

@@ -29,11 +29,15 @@ int ReadPercent(const char* text) {
 
 int Scaled(int value, int percent) { return value * percent / 100; }
 
+// Only a translated text is written back: any other stays as the window has
+// it, a text longer than the buffer (a language library's rich-edit text,
+// say) uncut. Such a text has no key of its own either.
 void TranslateWindowText(HWND window, const char* dialog_name) {
   char text[1024];
-  if (GetWindowTextA(window, text, sizeof(text)) <= 0) return;
-  ProgramLangFile.Translate(text, text, sizeof(text), dialog_name, TextKind::Window);
-  SetWindowTextA(window, text);
+  const int length = GetWindowTextA(window, text, sizeof(text));
+  if (length <= 0 || length >= static_cast<int>(sizeof(text)) - 1) return;
+  if (ProgramLangFile.Translate(text, text, sizeof(text), dialog_name, TextKind::Window))
+    SetWindowTextA(window, text);
 }
 
 // A drop-down or drop-down-list combo box is sized with its list.

@@ -136,18 +136,18 @@ const char* LangFile::FindEntry(const char* key) const {
   return nullptr;
 }
 
-void LangFile::Translate(const char* src, char* out, size_t out_size, const char* context,
+bool LangFile::Translate(const char* src, char* out, size_t out_size, const char* context,
                          TextKind kind) const {
   if (!Data) {
     CopySource(src, out, out_size);
-    return;
+    return false;
   }
   char key[kKeyLength + 1];
   MakeKey(key, src, context, kind);
   const char* line = FindEntry(key);
   if (!line) {
     CopySource(src, out, out_size);
-    return;
+    return false;
   }
   // The text follows key, "=" and the opening quote; a line that the
   // bisection found without them is read from the same place, but never
@@ -170,8 +170,9 @@ void LangFile::Translate(const char* src, char* out, size_t out_size, const char
   }
   if (count >= out_size) {
     CopySource(src, out, out_size);
-    return;
+    return false;
   }
   std::memmove(out, text, count);
   out[count] = '\0';
+  return true;
 }

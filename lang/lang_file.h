@@ -41,10 +41,11 @@ class LangFile {
 
   bool IsLoaded() const { return Data != nullptr; }
 
-  // Writes the translation of src to out (size bytes; may be src itself).
-  // Without one, or when the translation does not fit, out gets src,
-  // shortened at a character boundary if even that does not fit.
-  void Translate(const char* src, char* out, size_t out_size, const char* context,
+  // Writes the translation of src to out (size bytes; may be src itself)
+  // and returns true. Without one, or when the translation does not fit,
+  // out gets src, shortened at a character boundary if even that does not
+  // fit, and the result is false.
+  bool Translate(const char* src, char* out, size_t out_size, const char* context,
                  TextKind kind) const;
 
   // The key of a text: 8 lowercase hexadecimal digits and a NUL.

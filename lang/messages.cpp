@@ -34,12 +34,16 @@ const char* GetMsgText(int id) {
   return text;
 }
 
-const char* GetMsgFormat(int id) {
+const char* GetMsgTextIf(int id, bool (*accept)(const char* text)) {
   const char* text = GetMsgText(id);
-  if (IsSafeStringFormat(text)) return text;
-  // A translation with any other "%" sequence could read or write memory
-  // through the format: the program's own text is used instead.
+  if (accept(text)) return text;
   char* own = NextMessageBuffer();
   LoadStringA(hOwnModule, static_cast<UINT>(id), own, sizeof(MessageBuffers[0]));
   return own;
+}
+
+const char* GetMsgFormat(int id) {
+  // A translation with any other "%" sequence could read or write memory
+  // through the format: the program's own text is used instead.
+  return GetMsgTextIf(id, IsSafeStringFormat);
 }

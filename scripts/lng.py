@@ -130,8 +130,10 @@ def parse_dialog(data):
             at += 18
         window_class, at = read_sz_or_ord(data, at)
         text, at = read_sz_or_ord(data, at)
+        # creation data: DIALOGEX counts the bytes after its size word,
+        # DIALOG counts the size word too
         extra = struct.unpack_from("<H", data, at)[0]
-        at += 2 + extra
+        at += 2 + extra if extended else max(extra, 2)
         controls.append((control_id, window_class, text))
     return caption if isinstance(caption, str) else "", controls
 
@@ -162,6 +164,18 @@ class Entry:
         self.source = source  # bytes as the program holds them
         self.limit = limit
         self.origins = []
+
+    def shared(self):
+        """The distinct texts that read alike here: more than one means no
+        translation can be right for all of them."""
+        texts = []
+        for _origin, text in self.origins:
+            if text not in texts:
+                texts.append(text)
+        return texts
+
+    def sharing(self):
+        return "; ".join(f'{origin} "{text}"' for origin, text in self.origins)
 
 
 def make_key(seed, context, text):
@@ -253,9 +267,11 @@ def template(path, codepage):
         for origin, text in entry.origins:
             shown = escape(ansi(text, codepage, len(text) * 4))
             lines.append((b"; source (" + origin.encode("ascii") + b"): " + shown).rstrip())
-        if len({text for _origin, text in entry.origins}) > 1:
-            print(f"lng.py: note: {', '.join(o for o, _t in entry.origins)} read the same in "
-                  f"code page {codepage} and share one entry", file=sys.stderr)
+        if len(entry.shared()) > 1:
+            lines.append(b"; ERROR: these texts read alike in code page %d and share this key: "
+                         b"no translation can be right for all of them" % codepage)
+            print(f"lng.py: error: {entry.sharing()} read alike in code page {codepage} and "
+                  "share one key", file=sys.stderr)
         lines.append(entry.key.encode("ascii") + b'="' + escape(entry.source) + b'"')
     return b"\r\n".join(lines) + b"\r\n"
 
@@ -317,6 +333,11 @@ def check(path, lng_path):
     def fault(line_number, message):
         faults.append(f"{lng_path}:{line_number}: {message}")
 
+    # a fault of the code page, whatever the file says
+    for entry in entries.values():
+        if len(entry.shared()) > 1:
+            faults.append(f"{lng_path}: {entry.key}: {entry.sharing()} read alike in code page "
+                          f"{codepage} and share this key; no translation can be right for all")
     marker = find_marker(data)
     if marker < 0:
         fault(1, "no messages marker line (***messages***) within the first 130,816 bytes")
@@ -358,10 +379,11 @@ def check(path, lng_path):
             fault(number, f"{key}: also given in line {seen[key]}; only one of them is used")
         seen.setdefault(key, number)
         body = unescape(raw[10:])
-        if not body.endswith(b'"'):
+        # the program ends the text at the last quote, so a note may follow it
+        if b'"' not in body:
             fault(number, f"{key}: no closing quote")
             continue
-        text = body[:-1]
+        text = body[:body.rindex(b'"')]
         if not has_line_end and len(body) > LAST_LINE_LIMIT:
             fault(number, f"{key}: the last line needs a line end, or only "
                   f"{LAST_LINE_LIMIT} bytes of it are read")

@@ -94,12 +94,14 @@ void UpdateShortcuts(const SetupOptions& options, char* group_folder, size_t gro
   if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr) return;
   char archiver[1024];
   ArchiverPath(archiver, sizeof(archiver));
-  // Three of the eight rotating message buffers; nothing below asks for
-  // another message, so all three stay valid.
+  // At most five of the eight rotating message buffers; nothing below asks
+  // for another message, so all stay valid. A translated name that would
+  // leave the group folder, or name no file, gives way to the program's own.
   const char* description = GetMsgText(MSG_SHORTCUT_COMMENT);
-  const GroupRow rows[kGroupRowCount] = {{"Zobrix", "Zobrix.exe"},
-                                         {GetMsgText(MSG_HELP_SHORTCUT), "Zobrix.hlp"},
-                                         {GetMsgText(MSG_MANUAL_SHORTCUT), "Kex.txt"}};
+  const GroupRow rows[kGroupRowCount] = {
+      {"Zobrix", "Zobrix.exe"},
+      {GetMsgTextIf(MSG_HELP_SHORTCUT, IsPlainFileName), "Zobrix.hlp"},
+      {GetMsgTextIf(MSG_MANUAL_SHORTCUT, IsPlainFileName), "Kex.txt"}};
   char folder[1024];
   if (GetDesktopFolder(folder, sizeof(folder)))
     UpdateLink(folder, options.Desktop, archiver, description);

@@ -3,6 +3,7 @@
   lng_test.py UNINSTALL_EXE KEXLNG_DLL"""
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
@@ -36,11 +37,12 @@ for codepage in (936, 1252):
     path = os.path.join(work, f"{codepage}.lng")
     code, _ = run("template", program, "-c", str(codepage), "-o", path)
     templates[codepage] = open(path, "rb").read()
-    expect(code == 0 and run("check", program, path) == (0, []), f"template {codepage} checks")
-# The English files: for the code page 936 the program is made for, and for
-# 1252, where the Chinese sources of several controls read alike.
-english_paths = {936: os.path.join(ROOT, "lang", "en", "uninstall.lng"),
-                 1252: os.path.join(ROOT, "lang", "en", "cp1252", "uninstall.lng")}
+    # 1252 holds none of the Chinese sources: see colliding_keys_are_errors
+    expect(code == 0 and (codepage != 936 or run("check", program, path) == (0, [])),
+           f"template {codepage} checks")
+# The English file, for the code page 936 the program is made for (Western
+# systems take the English language library).
+english_paths = {936: os.path.join(ROOT, "lang", "en", "uninstall.lng")}
 for codepage, english_path in english_paths.items():
     code, lines = run("check", program, english_path)
     expect(code == 0 and not lines, f"English translation {codepage} checks: {lines}")
@@ -101,6 +103,37 @@ for name in lng.DIALOGS:
 expect(lng.read_strings(own).keys() == lng.read_strings(other).keys(), "string ids in kexlng.dll")
 expect((14, "KEXICON") in other, "KEXICON in kexlng.dll")
 
+
+
+def colliding_keys_are_errors():
+    """Texts that read alike in a code page share a key: check names both as
+    an error, the template marks the key; a DIALOG template's creation data
+    counts its own size word."""
+    path = os.path.join(work, "western.lng")
+    with open(path, "wb") as f:
+        f.write(b"***messages***\r\n; codepage: 1252\r\n")
+    code, lines = run("check", program, path)
+    # on 1252 the help shortcut's name and the archive type read "Zobrix ????"
+    shared = [line for line in lines if "message 5102" in line and "message 5109" in line]
+    expect(code == 1 and len(shared) == 1 and "Zobrix 中文帮助" in shared[0] and "Zobrix 压缩文件" in shared[0],
+           f"5102 and 5109 share a key on code page 1252: {lines}")
+    expect(b"; ERROR:" in templates[1252] and b"; ERROR:" not in templates[936], "the 1252 template marks the key")
+    # the program ends a text at its last quote: a note may follow
+    noted = os.path.join(work, "noted.lng")
+    zip_type = next(e.key for e in lng.program_entries(program, 936).values() if e.origins[0][0] == "message 5110")
+    with open(noted, "wb") as f:
+        f.write(b"***messages***\r\n" + zip_type.encode() + b'="ZIP archive" ; note\r\n')
+    expect(run("check", program, noted) == (0, []), "a note after the closing quote")
+    # DIALOG, no font, two buttons, the first with 4 bytes of creation data
+    item = lambda control_id, data: (struct.pack("<IIhhhhH", 0, 0, 0, 0, 9, 9, control_id) +
+                                     struct.pack("<HH", 0xFFFF, 0x80) + "OK\0".encode("utf-16-le") + data)
+    first = item(1, struct.pack("<HH", 4, 0x1234))
+    template = (struct.pack("<IIHhhhh", 0, 0, 2, 0, 0, 9, 9) + b"\0\0" * 3 + first
+                + b"\0" * (-len(first) % 4) + item(2, b"\0\0"))
+    expect([c[0] for c in lng.parse_dialog(template)[1]] == [1, 2], "DIALOG creation data")
+
+
+colliding_keys_are_errors()
 for failure in failures:
     print("FAILED:", failure)
 print(f"lng_test: {len(failures)} failed")

@@ -1,6 +1,7 @@
 #include "uninstall/uninstall.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <cstring>
 
@@ -181,30 +182,147 @@ bool ClearBatchName(const char* temp, const char* batch) {
   return deleted;
 }
 
+// True when the process runs with an elevated token (UAC's full token):
+// then the user's processes without elevation must not reach the batch
+// file. Neither call exists on the 9x family, nor the answer before Vista.
+bool ProcessIsElevated() {
+  if (GetNtVersion() == 0) return false;
+  typedef BOOL(WINAPI * OpenTokenFunction)(HANDLE, DWORD, PHANDLE);
+  typedef BOOL(WINAPI * TokenInformationFunction)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD,
+                                                   PDWORD);
+  HMODULE advapi = GetModuleHandleA("advapi32.dll");
+  if (!advapi) return false;
+  OpenTokenFunction open_token = reinterpret_cast<OpenTokenFunction>(
+      reinterpret_cast<void*>(GetProcAddress(advapi, "OpenProcessToken")));
+  TokenInformationFunction token_information = reinterpret_cast<TokenInformationFunction>(
+      reinterpret_cast<void*>(GetProcAddress(advapi, "GetTokenInformation")));
+  HANDLE token = nullptr;
+  if (!open_token || !token_information || !open_token(GetCurrentProcess(), TOKEN_QUERY, &token))
+    return false;
+  TOKEN_ELEVATION elevation = {};
+  DWORD length = 0;
+  bool elevated = token_information(token, TokenElevation, &elevation, sizeof(elevation), &length) &&
+                  elevation.TokenIsElevated != 0;
+  CloseHandle(token);
+  return elevated;
+}
+
+// Security attributes made from ProtectedFolderSecurity(); the descriptor is
+// released with the object.
+class ProtectedSecurity {
+ public:
+  ProtectedSecurity() {
+    typedef BOOL(WINAPI * FromTextFunction)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
+    // From Windows 2000 on; the program also starts where it is missing.
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    FromTextFunction from_text =
+        advapi ? reinterpret_cast<FromTextFunction>(reinterpret_cast<void*>(
+                     GetProcAddress(advapi, "ConvertStringSecurityDescriptorToSecurityDescriptorA")))
+               : nullptr;
+    if (from_text && from_text(ProtectedFolderSecurity(), SDDL_REVISION_1, &descriptor_, nullptr)) {
+      attributes_.nLength = sizeof(attributes_);
+      attributes_.lpSecurityDescriptor = descriptor_;
+      attributes_.bInheritHandle = FALSE;
+    }
+  }
+  ~ProtectedSecurity() {
+    if (descriptor_) LocalFree(descriptor_);
+  }
+  ProtectedSecurity(const ProtectedSecurity&) = delete;
+  ProtectedSecurity& operator=(const ProtectedSecurity&) = delete;
+  // Null when the descriptor could not be made.
+  SECURITY_ATTRIBUTES* Attributes() { return descriptor_ ? &attributes_ : nullptr; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_ = {};
+};
+
+// Creates a new folder with a name of its own under the system's temporary
+// folder, protected from its first moment. The Windows folder and its Temp
+// folder cannot be renamed or replaced without elevation; a name that
+// exists already (made by anyone) is never used. The path is asked of the
+// system, not of the environment, which the user sets.
+bool MakeProtectedFolder(SECURITY_ATTRIBUTES* security, char* folder, size_t size) {
+  typedef UINT(WINAPI * WindowsFolderFunction)(LPSTR, UINT);
+  // On a terminal server GetWindowsDirectoryA may give a folder of the user.
+  WindowsFolderFunction windows_folder =
+      reinterpret_cast<WindowsFolderFunction>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWindowsDirectoryA")));
+  char temp[1024];
+  if (!windows_folder) return false;
+  UINT length = windows_folder(temp, sizeof(temp));
+  if (length == 0 || length >= sizeof(temp) || !AppendBackslash(temp, sizeof(temp)) ||
+      !AppendText(temp, sizeof(temp), "Temp\\"))
+    return false;
+  unsigned long number = GetTickCount() ^ (GetCurrentProcessId() << 16);
+  for (int attempt = 0; attempt < 100; ++attempt, number = number * 69069 + 1) {
+    if (!BatchFolderPath(folder, size, temp, number)) return false;
+    if (CreateDirectoryA(folder, security)) return true;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
+}
+
+// The system's own command interpreter, for an elevated run: the user sets
+// the environment ("COMSPEC" in HKEY_CURRENT_USER\Environment reaches the
+// elevated process too), so it must not choose the program that runs with
+// these rights. Returns the length, 0 on failure, or a length of at least
+// size when the path does not fit.
+DWORD SystemInterpreter(char* path, DWORD size) {
+  UINT length = GetSystemDirectoryA(path, size);
+  if (length == 0 || length >= size) return length == 0 ? 0 : size;
+  if (!AppendBackslash(path, size) || !AppendText(path, size, "cmd.exe")) return size;
+  return static_cast<DWORD>(std::strlen(path));
+}
+
 // Writes the batch file and builds the command line that runs it. False
 // (and no batch file left behind) when something does not fit or fails.
+// An elevated run writes it into a protected folder of its own, removed
+// after the batch; the others into the user's temporary folder, where the
+// user's other processes hold no right that this one lacks.
 bool PrepareSelfRemoval(const char* program, char* command, size_t command_size) {
-  char temp[1024];
-  DWORD length = GetTempPathA(sizeof(temp), temp);
-  if (length == 0 || length >= sizeof(temp)) return false;
+  char temp[1024];  // the folder of the batch file, ending in a backslash
+  char own[1024];   // the elevated run's own folder
   char batch[1024];
-  if (!BatchFilePath(batch, sizeof(batch), temp)) return false;
-  // The file is only ever made new: opening an existing name would write
-  // through a link planted there with this process's rights. If the name
-  // cannot be cleared, nothing is started.
-  if (!ClearBatchName(temp, batch)) return false;
-  HANDLE file = CreateFileA(batch, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+  bool own_folder = ProcessIsElevated();
+  ProtectedSecurity security;
+  SECURITY_ATTRIBUTES* attributes = nullptr;
+  if (own_folder) {
+    // Without a protected place the batch is not written at all: in the
+    // user's folder the user's other processes could change it.
+    attributes = security.Attributes();
+    if (!attributes || !MakeProtectedFolder(attributes, own, sizeof(own))) return false;
+    if (!CopyText(temp, sizeof(temp), own) || !AppendBackslash(temp, sizeof(temp)) ||
+        !BatchFilePath(batch, sizeof(batch), temp)) {
+      RemoveDirectoryA(own);
+      return false;
+    }
+  } else {
+    DWORD length = GetTempPathA(sizeof(temp), temp);
+    if (length == 0 || length >= sizeof(temp)) return false;
+    if (!BatchFilePath(batch, sizeof(batch), temp)) return false;
+    // The file is only ever made new: opening an existing name would write
+    // through a link planted there with this process's rights. If the name
+    // cannot be cleared, nothing is started.
+    if (!ClearBatchName(temp, batch)) return false;
+  }
+  HANDLE file = CreateFileA(batch, GENERIC_WRITE, 0, attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                             nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bool written = WriteBatchFile(file, program, batch);
-  CloseHandle(file);
+  bool written = false;
+  if (file != INVALID_HANDLE_VALUE) {
+    written = WriteBatchFile(file, program, batch);
+    CloseHandle(file);
+  }
 
   char comspec[1024];
-  length = GetEnvironmentVariableA("COMSPEC", comspec, sizeof(comspec));
+  DWORD length = own_folder ? SystemInterpreter(comspec, sizeof(comspec))
+                            : GetEnvironmentVariableA("COMSPEC", comspec, sizeof(comspec));
   if (length == 0) comspec[0] = '\0';
   if (!written || length >= sizeof(comspec) ||
-      !FormatCommandLine(command, command_size, comspec, batch)) {
-    DeleteFileA(batch);
+      !FormatCommandLine(command, command_size, comspec, batch, own_folder ? own : nullptr)) {
+    if (file != INVALID_HANDLE_VALUE) DeleteFileA(batch);
+    if (own_folder) RemoveDirectoryA(own);
     return false;
   }
   return true;

@@ -143,6 +143,25 @@ bool BatchFilePath(char* path, size_t size, const char* temp_folder) {
   return out.Fits();
 }
 
+bool BatchFolderPath(char* path, size_t size, const char* temp_folder, unsigned long number) {
+  static const char digits[] = "0123456789ABCDEF";
+  char hex[9];
+  for (int i = 7; i >= 0; --i, number >>= 4) hex[i] = digits[number & 0xF];
+  hex[8] = '\0';
+  TextWriter out(path, size);
+  out.Append(temp_folder);
+  out.Append("Uninstall_Kex_");
+  out.Append(hex);
+  return out.Fits();
+}
+
+const char* ProtectedFolderSecurity() {
+  // Owner Administrators: an owner may always rewrite the access list, and
+  // an elevated token's user is also the user of the processes without
+  // elevation. "P" keeps out what the temporary folder would pass down.
+  return "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+}
+
 bool FormatWaitLine(char* text, size_t size, bool nt_family, const char* program) {
   TextWriter out(text, size);
   // On the 9x family the interpreter does not wait for a Windows program
@@ -177,11 +196,26 @@ bool FormatClosingBlock(char* text, size_t size, const char* program, const char
   return out.Fits();
 }
 
-bool FormatCommandLine(char* text, size_t size, const char* comspec, const char* batch) {
+bool FormatCommandLine(char* text, size_t size, const char* comspec, const char* batch,
+                       const char* batch_folder) {
   TextWriter out(text, size);
   out.Append(comspec);
   out.Append(" /c \"");
-  out.Append(batch);
+  if (batch_folder) {
+    // The interpreter expands "%" on its command line, with no way to
+    // write it literally.
+    if (std::strchr(batch, '%') || std::strchr(batch_folder, '%')) return false;
+    // The folder goes once the batch file has ended: the interpreter may
+    // hold the file open until then (Wine's does). Of a /c line with more
+    // than two quotes it drops the first and the last.
+    out.Append("\"");
+    out.Append(batch);
+    out.Append("\" & rd \"");
+    out.Append(batch_folder);
+    out.Append("\"");
+  } else {
+    out.Append(batch);
+  }
   out.Append("\"");
   return out.Fits();
 }

@@ -30,6 +30,17 @@ bool JoinEntryPath(char* path, size_t size, const char* folder, const char* entr
 // by "Uninstall_Kex.Bat".
 bool BatchFilePath(char* path, size_t size, const char* temp_folder);
 
+// A folder of its own for the batch file of an elevated run: the temporary
+// folder (ending in a backslash) followed by "Uninstall_Kex_" and number in
+// eight hexadecimal digits.
+bool BatchFolderPath(char* path, size_t size, const char* temp_folder, unsigned long number);
+
+// The security descriptor, in its text form, of that folder and its batch
+// file: owned by Administrators, with a protected access list that grants
+// SYSTEM and Administrators alone, so that no process without elevation can
+// change, replace or remove anything in it.
+const char* ProtectedFolderSecurity();
+
 // Pieces of the batch file. The paths are given as the command interpreter
 // is to read them; every "%" in them is written "%%" so that they are not
 // taken for variables.
@@ -42,5 +53,8 @@ bool FormatRemovalBlock(char* text, size_t size, const char* program, const char
 // file's deletion of itself, without a final line break.
 bool FormatClosingBlock(char* text, size_t size, const char* program, const char* batch);
 
-// <comspec> /c "<batch>"
-bool FormatCommandLine(char* text, size_t size, const char* comspec, const char* batch);
+// <comspec> /c "<batch>"; with a batch_folder
+// <comspec> /c ""<batch>" & rd "<batch_folder>"", which removes that folder
+// after the batch. Refused then when a path holds "%".
+bool FormatCommandLine(char* text, size_t size, const char* comspec, const char* batch,
+                       const char* batch_folder = nullptr);

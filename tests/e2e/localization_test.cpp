@@ -296,4 +296,59 @@ TEST_F(Localization, LibraryWithRtlDialogMirrorsEveryDialog) {
   }
 }
 
+// Translated shortcut names that would leave the program group, and a home
+// page that names a program, give way to the program's own texts.
+TEST_F(Localization, HostileNamesAndHomePageGiveWayToTheProgramsOwn) {
+  char self[MAX_PATH];
+  const std::string tests(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
+  const std::string trace = tests.substr(0, tests.rfind('\\')) + "\\trace_program.exe";
+  const std::string planted = folder_ / "planted.exe", viewer = folder_ / "viewer.exe";
+  ASSERT_TRUE(CopyFileA(trace.c_str(), planted.c_str(), FALSE) && CopyFileA(trace.c_str(), viewer.c_str(), FALSE));
+  HMODULE program = LoadLibraryExA(ProgramUnderTest().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  char home_page[256] = "";
+  ASSERT_TRUE(program && LoadStringA(program, MSG_HOME_PAGE, home_page, sizeof(home_page)) > 0);
+  FreeLibrary(program);
+  std::string planted_text;  // the file's escapes: a backslash is written twice
+  for (char c : planted) planted_text += c == '\\' ? std::string(2, c) : std::string(1, c);
+  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(Entry('s', "", Ansi("Zobrix 中文帮助"), "..\\\\Zobrix help") +
+                                            Entry('s', "", Ansi("控制台 KEX 中文手册"), "..\\\\..\\\\Zobrix manual") +
+                                            Entry('s', "", home_page, planted_text)));
+  const std::string escaped[] = {SetupTraces::Folder(CSIDL_PROGRAMS) + "\\Zobrix help.lnk",
+                                 SetupTraces::Folder(CSIDL_STARTMENU) + "\\Zobrix manual.lnk"};
+  {
+    SetupTraces traces(true);
+    ASSERT_TRUE(traces.Ready());
+    ASSERT_TRUE(Start("/setup /s"));
+    ASSERT_TRUE(run_->Wait(kTimeoutMs)) << "silent setup did not end";
+    std::vector<std::string> group = {"Zobrix.lnk", Ansi("Zobrix 中文帮助.lnk"), Ansi("控制台 KEX 中文手册.lnk")};
+    std::vector<std::string> listed = testenv::ListFolder(SetupTraces::Places()[2]);
+    std::sort(group.begin(), group.end());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, group);
+    for (const std::string& link : escaped) {
+      EXPECT_FALSE(testenv::PathExists(link)) << link;
+      DeleteFileA(link.c_str());
+    }
+  }
+
+  // the web address goes to the class of https addresses: a stand-in viewer here
+  testenv::RegistryGuard https(HKEY_CLASSES_ROOT, "https");
+  ASSERT_TRUE(testenv::RemoveKeyTree(HKEY_CLASSES_ROOT, "https") &&
+              SetString(HKEY_CLASSES_ROOT, "https", "URL Protocol", "") &&
+              SetString(HKEY_CLASSES_ROOT, "https\\shell\\open\\command", "", "\"" + viewer + "\" \"%1\""));
+  SetupTraces traces(false);
+  ASSERT_TRUE(traces.Ready());
+  HWND setup = StartSetup();
+  ASSERT_TRUE(setup && testenv::PressButton(setup, IDOK) && testenv::WaitForWindowGone(setup, kTimeoutMs));
+  HWND done = WaitForDialogWith(run_->ProcessId(), IDC_RUN_ARCHIVER, kTimeoutMs);
+  ASSERT_TRUE(done && testenv::PressButton(done, IDC_HOME_PAGE));
+  std::string opened;
+  for (DWORD waited = 0; !testenv::ReadFileBytes(viewer + ".trace", &opened) && waited < kTimeoutMs; waited += 50)
+    Sleep(50);
+  EXPECT_NE(opened.find(std::string("\"") + home_page + "\""), std::string::npos) << opened;
+  EXPECT_FALSE(testenv::PathExists(planted + ".trace")) << "the translation started a program";
+  ASSERT_TRUE(testenv::PressButton(done, IDOK));
+  ASSERT_TRUE(run_->Wait(kTimeoutMs));
+}
+
 }  // namespace

@@ -211,8 +211,8 @@ std::string ProgramsGroup() {
   DWORD code = 1;
   if (!run.Wait(60000, &code)) return ::testing::AssertionFailure() << "the uninstall did not end";
   testenv::EndProcessesStartedByTest();
-  for (int attempt = 0; attempt < 20 && testenv::PathExists(uninstall_e2e::BatchFile()); ++attempt) {
-    DeleteFileA(uninstall_e2e::BatchFile().c_str());
+  for (int attempt = 0; attempt < 20 && !uninstall_e2e::NothingOfTheBatchLeft(); ++attempt) {
+    uninstall_e2e::RemoveBatchLeftovers();
     Sleep(50);
   }
   testenv::RemoveTree(kInstall);

@@ -1,6 +1,7 @@
 // The self-removal batch file "Uninstall_Kex.Bat" is made new: a file, a
-// hard link or a Unix symbolic link planted at its name beforehand never
-// makes the program write through it into another file.
+// hard link or a Unix symbolic link planted at its name in the user's
+// temporary folder beforehand never makes the program write through it into
+// another file. An elevated run does not use that folder at all.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -14,7 +15,7 @@
 
 namespace {
 
-using uninstall_e2e::BatchFile;
+using uninstall_e2e::UserBatchFile;
 using uninstall_e2e::Installation;
 using uninstall_e2e::ProgramSummary;
 using uninstall_e2e::RunProgram;
@@ -66,8 +67,8 @@ struct PlantCase {
   const char* name;
   bool victim_exists;  // the file the planted name leads to is there beforehand
   bool (*plant)(const std::string& victim, const std::string& batch);
-  // A name that leads to another file, or cannot be cleared, stays as it
-  // is: then the program file and its folder stay too.
+  // Without elevation, a name that leads to another file, or cannot be
+  // cleared, stays as it is: then the program file and its folder stay too.
   bool self_removal;
 };
 
@@ -103,7 +104,9 @@ TEST(UninstallBatchFile, NameTakenBeforehandNeverLeadsIntoAnotherFile) {
     if (c.victim_exists) {
       ASSERT_TRUE(testenv::WriteFileBytes(victim, "victim"));
     }
-    ASSERT_TRUE(c.plant(victim, BatchFile()));
+    ASSERT_TRUE(c.plant(victim, UserBatchFile()));
+    std::string planted_before;
+    bool planted_readable = testenv::ReadFileBytes(UserBatchFile(), &planted_before);
     Installation installation;
     ASSERT_TRUE(installation.Ready());
     ASSERT_TRUE(installation.AddFile("a.txt"));
@@ -111,7 +114,8 @@ TEST(UninstallBatchFile, NameTakenBeforehandNeverLeadsIntoAnotherFile) {
     DWORD code = 1;
     ASSERT_TRUE(RunProgram(installation, "/s", &code));
     EXPECT_EQ(code, 0u);
-    if (c.self_removal) {
+    bool elevated = uninstall_e2e::RunsElevated();
+    if (elevated || c.self_removal) {
       EXPECT_TRUE(WaitForSelfRemoval(installation)) << "program file, folder or batch file still there";
     } else {
       Sleep(500);  // a command interpreter started anyway would be deleting by now
@@ -125,7 +129,48 @@ TEST(UninstallBatchFile, NameTakenBeforehandNeverLeadsIntoAnotherFile) {
     } else {
       EXPECT_FALSE(testenv::PathExists(victim)) << "the program created the link's target";
     }
-    EXPECT_TRUE(RemoveUnixName(BatchFile()));
+    if (elevated) {
+      std::string planted_after;
+      EXPECT_EQ(testenv::ReadFileBytes(UserBatchFile(), &planted_after), planted_readable);
+      EXPECT_EQ(planted_after, planted_before) << "the elevated run used the user's folder";
+    }
+    EXPECT_TRUE(RemoveUnixName(UserBatchFile()));
+  }
+}
+
+// The system's temporary folder replaced by a file: an elevated run finds
+// no protected place and starts no self-removal, rather than write its
+// batch file where the user's other processes could change it. A run
+// without elevation never needed that place.
+TEST(UninstallBatchFile, ElevatedRunWithoutItsProtectedPlaceStartsNoSelfRemoval) {
+  ASSERT_FALSE(testenv::UninstallExePath().empty()) << "UNINSTALL_EXE is not set";
+  std::string temp = uninstall_e2e::SystemTempPath();
+  ASSERT_FALSE(temp.empty());
+  temp.pop_back();
+  std::string away = temp + ".away";
+  ASSERT_TRUE(MoveFileA(temp.c_str(), away.c_str()));
+  struct Restore {
+    std::string temp, away;
+    ~Restore() {
+      DeleteFileA(temp.c_str());
+      MoveFileA(away.c_str(), temp.c_str());
+    }
+  } restore = {temp, away};
+  ASSERT_TRUE(testenv::WriteFileBytes(temp, "not a folder"));
+  Installation installation;
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(installation.AddFile("a.txt"));
+  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  DWORD code = 1;
+  ASSERT_TRUE(RunProgram(installation, "/s", &code));
+  EXPECT_EQ(code, 0u);
+  if (uninstall_e2e::RunsElevated()) {
+    Sleep(500);  // a command interpreter started anyway would be deleting by now
+    EXPECT_EQ(uninstall_e2e::Tree(installation.Folder()),
+              (std::vector<std::string>{"uninstall.exe = " + ProgramSummary()}));
+    EXPECT_FALSE(testenv::PathExists(UserBatchFile()));
+  } else {
+    EXPECT_TRUE(WaitForSelfRemoval(installation)) << "program file, folder or batch file still there";
   }
 }
 

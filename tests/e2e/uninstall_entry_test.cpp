@@ -200,20 +200,17 @@ TEST(UninstallEntry, DescribesTheProgramsOwnFolderWhereverSetupStarts) {
   std::vector<std::unique_ptr<testenv::RegistryGuard>> guards;
   ASSERT_TRUE(setup_e2e::GuardSetupTraces(&guards));
   // the stored choice: no types, no shell extension, no shortcuts
-  auto clear = [](const std::string& key, const char* name) {
-    HKEY handle;
-    const DWORD zero = 0;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, ("Software\\Zobrix\\Setup" + key).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, &handle, nullptr) != ERROR_SUCCESS)
-      return false;
-    const bool written = RegSetValueExA(handle, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), 4) == 0;
-    RegCloseKey(handle);
-    return written;
+  auto off = [](const wchar_t* name, std::vector<const char*> values) {
+    testenv::RegistryKeySnapshot key;
+    key.name = name;
+    for (const char* value : values) key.values.push_back(testenv::DwordValue(value, 0));
+    return key;
   };
-  for (const char* e : {".kex", ".zip", ".cab", ".arj", ".lzh", ".ace", ".tar", ".gz", ".uue", ".bz2", ".jar", ".iso"})
-    ASSERT_TRUE(clear(std::string("\\") + e, "Set"));
-  ASSERT_TRUE(clear("", "ShellExt"));
-  for (const char* link : {"Desktop", "StartMenu", "Programs"}) ASSERT_TRUE(clear("\\Links", link));
+  testenv::RegistryKeySnapshot choice = off(L"", {"ShellExt"});
+  choice.subkeys.push_back(off(L"Links", {"Desktop", "StartMenu", "Programs"}));
+  for (const wchar_t* e : {L".kex", L".zip", L".cab", L".arj", L".lzh", L".ace", L".tar", L".gz", L".uue", L".bz2", L".jar", L".iso"})
+    choice.subkeys.push_back(off(e, {"Set"}));
+  ASSERT_TRUE(testenv::WriteKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix\\Setup", choice));
   testenv::TempFolder outside("out");
   ASSERT_TRUE(testenv::WriteFileBytes(outside / "big.dat", std::string(70000, 'o')));
   const std::string outside_entry = "..\\" + outside.Path().substr(outside.Path().rfind('\\') + 1) + "\\big.dat";
@@ -227,20 +224,16 @@ TEST(UninstallEntry, DescribesTheProgramsOwnFolderWhereverSetupStarts) {
     std::string list;
     for (int i = 0, entries = random() % 9; i < entries; ++i) {
       const std::string name = (random() % 3 == 0 ? "sub dir\\" : "") + std::string("file ") + std::to_string(i);
-      switch (random() % 5) {
-        case 0:
-        case 1: {
-          const size_t size = random() % 5000;
-          ASSERT_TRUE(installation.AddFile(name, std::string(size, 'x')));
-          bytes += size;
-          list += name;
-          break;
-        }
-        case 2: list += name; break;  // missing
-        case 3: ASSERT_TRUE(installation.AddFolder("sub dir")); list += "sub dir"; break;
-        case 4: list += outside_entry; break;
+      const unsigned kind = random() % 5;  // a file, a file, a missing file, a folder, outside
+      const size_t size = random() % 5000;
+      if (kind < 2) {
+        ASSERT_TRUE(installation.AddFile(name, std::string(size, 'x')));
+        bytes += size;
       }
-      list += random() % 2 ? " \t\r\n" : "\n";
+      if (kind == 3) {
+        ASSERT_TRUE(installation.AddFolder("sub dir"));
+      }
+      list += (kind == 3 ? "sub dir" : kind == 4 ? outside_entry : name) + (random() % 2 ? " \t\r\n" : "\n");
     }
     const bool listed = seed != 6;
     if (listed) {

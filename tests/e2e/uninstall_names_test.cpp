@@ -93,7 +93,7 @@ void RunNameCase(const NameCase& c) {
 
 class UninstallNonAsciiFolder : public testing::Test {
  protected:
-  void SetUp() override { DeleteFileA(BatchFile().c_str()); }
+  void SetUp() override { uninstall_e2e::RemoveBatchLeftovers(); }
   void RequireCodePages(UINT ansi, UINT oem) {
     if (GetACP() != ansi || GetOEMCP() != oem)
       GTEST_SKIP() << "needs ANSI code page " << ansi << " and OEM " << oem << "; this run has "
@@ -154,7 +154,7 @@ TEST(UninstallPercentFolder, PercentIsWrittenDoubledAndTheFolderRemoved) {
   const wchar_t* names[] = {L"100% Tools", L"%PATH% & more%"};
   for (const wchar_t* name : names) {
     SCOPED_TRACE(testenv::Utf8(name));
-    DeleteFileA(BatchFile().c_str());
+    uninstall_e2e::RemoveBatchLeftovers();
     Installation installation(name);
     ASSERT_TRUE(installation.Ready());
     ASSERT_TRUE(installation.AddFile("sub\\a.txt"));

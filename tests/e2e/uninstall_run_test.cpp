@@ -135,6 +135,17 @@ void RunCompleteUninstall(const Installation& installation, bool silent) {
   std::string batch;
   EXPECT_TRUE(testenv::ReadFileBytes(BatchFile(), &batch));
   EXPECT_EQ(batch, ExpectedBatchText(installation));
+  if (uninstall_e2e::RunsElevated()) {
+    // Out of reach of the user's processes without elevation: nothing in
+    // the user's temporary folder, a folder of its own that holds only the
+    // batch file.
+    EXPECT_FALSE(testenv::PathExists(uninstall_e2e::UserBatchFile()));
+    std::vector<std::string> folders = uninstall_e2e::BatchFolders();
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_NE(folders[0].compare(0, TempPath().size(), TempPath()), 0) << folders[0];
+    EXPECT_EQ(Tree(folders[0]), (std::vector<std::string>{"Uninstall_Kex.Bat = " +
+                                                          std::to_string(batch.size()) + " bytes"}));
+  }
   // Everything but the program file is gone already.
   EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"uninstall.exe = " + ProgramSummary()}));
   EXPECT_TRUE(WaitForSelfRemoval(installation)) << "program file, folder or batch file still there";
@@ -145,7 +156,7 @@ class UninstallRun : public testing::Test {
   void SetUp() override {
     ASSERT_FALSE(testenv::UninstallExePath().empty()) << "UNINSTALL_EXE is not set";
     // A batch file left by an earlier failed test would be taken for this one's.
-    DeleteFileA(BatchFile().c_str());
+    uninstall_e2e::RemoveBatchLeftovers();
   }
 };
 
@@ -238,7 +249,7 @@ TEST_F(UninstallRun, ConfirmationNotAnsweredYesChangesNothing) {
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(Tree(installation.Folder()), before);
     EXPECT_TRUE(marker.Present()) << "the registry clean-up ran";
-    EXPECT_FALSE(testenv::PathExists(BatchFile()));
+    EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
   }
 }
 
@@ -276,7 +287,7 @@ TEST_F(UninstallRun, MissingListShowsTheErrorAndChangesNothing) {
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(Tree(installation.Folder()), before);
     EXPECT_TRUE(marker.Present()) << "the registry was cleaned up without a list";
-    EXPECT_FALSE(testenv::PathExists(BatchFile()));
+    EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
   }
 }
 
@@ -333,7 +344,7 @@ void ExpectNoSelfRemoval(const Installation& installation) {
   DWORD code = 1;
   ASSERT_TRUE(RunProgram(installation, "/s", &code));
   EXPECT_EQ(code, 0u);
-  EXPECT_FALSE(testenv::PathExists(BatchFile()));
+  EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
   Sleep(500);  // a command interpreter started anyway would be deleting by now
   EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"uninstall.exe = " + ProgramSummary()}));
 }
@@ -349,6 +360,8 @@ TEST_F(UninstallRun, BatchPieceThatDoesNotFitStartsNoSelfRemoval) {
 }
 
 TEST_F(UninstallRun, CommandLineThatDoesNotFitStartsNoSelfRemoval) {
+  if (uninstall_e2e::RunsElevated())
+    GTEST_SKIP() << "an elevated run takes the system's interpreter, whose path always fits";
   Installation installation;
   ASSERT_TRUE(installation.Ready());
   ASSERT_TRUE(installation.AddFile("a.txt"));
@@ -363,6 +376,35 @@ TEST_F(UninstallRun, CommandLineThatDoesNotFitStartsNoSelfRemoval) {
   ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", comspec.c_str()));
   ExpectNoSelfRemoval(installation);
   SetEnvironmentVariableA("COMSPEC", saved);
+}
+
+// The user's environment reaches an elevated process: "COMSPEC" naming a
+// program of the user's must not have it started with those rights.
+TEST_F(UninstallRun, ElevatedRunIgnoresTheInterpreterOfTheEnvironment) {
+  if (!uninstall_e2e::RunsElevated()) GTEST_SKIP() << "only an elevated run has rights to steal";
+  Installation installation;
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(installation.AddFile("a.txt"));
+  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  testenv::TempFolder planted("comspec");
+  ASSERT_FALSE(planted.Path().empty());
+  char self[MAX_PATH];
+  DWORD self_length = GetModuleFileNameA(nullptr, self, sizeof(self));
+  ASSERT_TRUE(self_length > 0 && self_length < sizeof(self));
+  std::string tests_folder(self, std::string(self).rfind('\\'));
+  std::string interpreter = planted / "cmd.exe";
+  ASSERT_TRUE(CopyFileA((tests_folder + "\\trace_program.exe").c_str(), interpreter.c_str(), TRUE));
+  char saved[1024] = "";
+  DWORD saved_length = GetEnvironmentVariableA("COMSPEC", saved, sizeof(saved));
+  ASSERT_TRUE(saved_length > 0 && saved_length < sizeof(saved));
+  ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", interpreter.c_str()));
+  DWORD code = 1;
+  bool ran = RunProgram(installation, "/s", &code);
+  SetEnvironmentVariableA("COMSPEC", saved);
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(WaitForSelfRemoval(installation));
+  EXPECT_FALSE(testenv::PathExists(interpreter + ".trace"));
 }
 
 // --- Entries that reach outside the installation folder --------------------

@@ -18,7 +18,53 @@ std::string TempPath() {
   return std::string(buffer, length);
 }
 
-std::string BatchFile() { return TempPath() + "Uninstall_Kex.Bat"; }
+bool RunsElevated() {
+  static int answer = -1;
+  if (answer >= 0) return answer == 1;
+  answer = 0;
+  HANDLE token = nullptr;
+  if (testenv::IsWin9xFamily() || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    return false;
+  TOKEN_ELEVATION elevation = {};
+  DWORD length = 0;
+  if (GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &length) &&
+      elevation.TokenIsElevated)
+    answer = 1;
+  CloseHandle(token);
+  return answer == 1;
+}
+
+std::string UserBatchFile() { return TempPath() + "Uninstall_Kex.Bat"; }
+
+std::string SystemTempPath() {
+  char buffer[MAX_PATH];
+  UINT length = GetWindowsDirectoryA(buffer, sizeof(buffer));
+  if (length == 0 || length >= sizeof(buffer)) return "";
+  return std::string(buffer, length) + "\\Temp\\";
+}
+
+std::vector<std::string> BatchFolders() {
+  std::vector<std::string> folders;
+  std::string temp = SystemTempPath();
+  for (const std::string& name : testenv::ListFolder(temp))
+    if (name.compare(0, 14, "Uninstall_Kex_") == 0) folders.push_back(temp + name);
+  return folders;
+}
+
+std::string BatchFile() {
+  if (!RunsElevated()) return UserBatchFile();
+  std::vector<std::string> folders = BatchFolders();
+  return folders.size() == 1 ? folders[0] + "\\Uninstall_Kex.Bat" : "";
+}
+
+bool NothingOfTheBatchLeft() {
+  return RunsElevated() ? BatchFolders().empty() : !testenv::PathExists(UserBatchFile());
+}
+
+void RemoveBatchLeftovers() {
+  DeleteFileA(UserBatchFile().c_str());
+  for (const std::string& folder : BatchFolders()) testenv::RemoveTree(folder);
+}
 
 Installation::Installation(const std::wstring& name_hint) {
   static unsigned counter = 0;
@@ -116,17 +162,12 @@ bool Poll(DWORD timeout_ms, Done done) {
 bool WaitForSelfRemoval(const Installation& installation, DWORD timeout_ms) {
   std::string program = installation.Program();
   std::string folder = installation.Folder();
-  std::string batch = BatchFile();
   return Poll(timeout_ms, [&] {
-    return !testenv::PathExists(program) && !testenv::PathExists(folder) &&
-           !testenv::PathExists(batch);
+    return !testenv::PathExists(program) && !testenv::PathExists(folder) && NothingOfTheBatchLeft();
   });
 }
 
-bool WaitForBatchFileGone(DWORD timeout_ms) {
-  std::string batch = BatchFile();
-  return Poll(timeout_ms, [&] { return !testenv::PathExists(batch); });
-}
+bool WaitForBatchFileGone(DWORD timeout_ms) { return Poll(timeout_ms, NothingOfTheBatchLeft); }
 
 std::wstring ProgramString(UINT id) {
   HMODULE module =

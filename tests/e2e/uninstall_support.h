@@ -10,10 +10,29 @@
 namespace uninstall_e2e {
 
 // Temporary folder of this process (ends in a backslash); the program under
-// test inherits the environment and so writes its batch file here too.
+// test inherits the environment.
 std::string TempPath();
-// The batch file that the program writes: "Uninstall_Kex.Bat" in TempPath().
+// Whether the program under test runs elevated: on the NT family its token
+// is this process's, which under Wine is always the elevated one. The 9x
+// family has none.
+bool RunsElevated();
+// "Uninstall_Kex.Bat" in TempPath(), where a run without elevation writes
+// its batch file.
+std::string UserBatchFile();
+// The Windows folder's "Temp" (ends in a backslash).
+std::string SystemTempPath();
+// The folders "Uninstall_Kex_*" in SystemTempPath(), where
+// an elevated run writes its batch file, each in a folder of its own.
+std::vector<std::string> BatchFolders();
+// The batch file that the program writes: UserBatchFile(), or for an
+// elevated run the "Uninstall_Kex.Bat" in the one folder of BatchFolders()
+// (empty when there is not exactly one).
 std::string BatchFile();
+// True when no batch file is where the program writes it (for an elevated
+// run: no folder of one).
+bool NothingOfTheBatchLeft();
+// Removes what an earlier failed run left of its batch file.
+void RemoveBatchLeftovers();
 
 // A folder below the temporary folder, created through CreateDirectoryW so
 // that its name may hold characters of the ANSI code page that are not ASCII,
@@ -46,12 +65,12 @@ bool RunProgram(const Installation& installation, const std::string& arguments, 
                 DWORD timeout_ms = 30000);
 
 // Waits until the program file, the installation folder and the batch file
-// are all gone (the batch file has run and deleted itself). On the 9x family
+// with its folder are all gone (the batch file has run and deleted itself). On the 9x family
 // under Wine, ends the interactive command interpreter that Wine's "start"
 // opens for the batch file's first line (see the .cpp). False after
 // timeout_ms.
 bool WaitForSelfRemoval(const Installation& installation, DWORD timeout_ms = 60000);
-// Waits until the batch file is gone, handling the 9x family as above.
+// Waits until nothing of the batch file is left, handling the 9x family as above.
 bool WaitForBatchFileGone(DWORD timeout_ms = 60000);
 
 // A string of the program under test, in the ANSI code page of this process

@@ -11,7 +11,8 @@ namespace {
 
 // Each test gets a temporary folder of its own, which the programs it starts
 // inherit through TEMP and TMP: one test's batch file "Uninstall_Kex.Bat" is
-// never another's. When the test ends, whatever it started and left running
+// never another's (an elevated run's goes to a folder of its own under the
+// Windows folder's Temp, which the uninstall tests clear). When the test ends, whatever it started and left running
 // is ended (and named), then the folder goes.
 class PerTestIsolation : public testing::EmptyTestEventListener {
  public:

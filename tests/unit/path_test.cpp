@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "common/path.h"
 #include "tests/unit/lead_table.h"
@@ -194,6 +195,20 @@ TEST(AppendBackslash, ExactFitAndOneByteShort) {
     // nothing written past the given size
     for (size_t i = c.size; i < sizeof(buffer); ++i) EXPECT_EQ(buffer[i], '#') << i;
   }
+}
+
+// Names that a translation gives shortcuts: only a name that stays in its
+// folder and names a file passes.
+TEST(IsPlainFileName, RefusesWhatLeavesTheFolderOrNamesADevice) {
+  const std::pair<const char*, bool> cases[] = {
+      {"Zobrix help", true}, {"a.b c", true}, {"com10", true}, {"CONSOLE", true}, {"NUL", false},
+      {"con.txt", false}, {"Lpt9 .x", false}, {"COM0", true}, {"", false}, {"..\\up", false},
+      {"a/b", false}, {"C:name", false}, {"..", false}, {"a..b", false}, {"name.", false},
+      {"name ", false}, {"tab\there", false}, {"what?", false}, {"\"q\"", false}, {"a|b", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsPlainFileName(c.first), c.second) << c.first;
+  auto gbk = Gbk();
+  EXPECT_TRUE(IsPlainFileName((std::string("a") + kTrailBackslash).c_str())) << "a trail byte is no separator";
 }
 
 }  // namespace

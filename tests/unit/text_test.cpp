@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "common/text.h"
 #include "tests/unit/lead_table.h"
@@ -164,6 +165,15 @@ TEST(FormatSingleString, ReplacesThePercentSAndLiteralPercents) {
     EXPECT_STREQ(out.bytes, c.result);
     EXPECT_TRUE(out.GuardsIntact());
   }
+}
+
+TEST(IsWebAddress, TakesOnlyHttpAndHttpsAddresses) {
+  const std::pair<const char*, bool> cases[] = {
+      {"https://www.example.com/", true}, {"HTTP://a", true}, {"http://", false}, {"https:///x", false},
+      {"C:\\Windows\\notepad.exe", false}, {"file:///C:/x.exe", false}, {"httpx://a", false},
+      {"http://a b", false}, {"http://a\"b", false}, {"http://a\tb", false}, {" https://a", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsWebAddress(c.first), c.second) << c.first;
 }
 
 }  // namespace

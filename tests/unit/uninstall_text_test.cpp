@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -210,6 +212,47 @@ TEST(UninstallBatchFilePath, TempFolderAndFixedName) {
   EXPECT_FALSE(BatchFilePath(exact.data(), exact.size() - 1, "C:\\TEMP\\"));
 }
 
+// The elevated run's folder: a fixed prefix and the number in eight
+// upper-case hexadecimal digits, leading zeros kept; exact fit.
+TEST(UninstallBatchFolderPath, NumberInEightHexDigits) {
+  char path[64];
+  ASSERT_TRUE(BatchFolderPath(path, sizeof(path), "C:\\W\\Temp\\", 0x1ABul));
+  EXPECT_STREQ(path, "C:\\W\\Temp\\Uninstall_Kex_000001AB");
+  EXPECT_TRUE(BatchFolderPath(path, 33, "C:\\W\\Temp\\", 0xFEDCBA98ul));
+  EXPECT_STREQ(path, "C:\\W\\Temp\\Uninstall_Kex_FEDCBA98");
+  EXPECT_FALSE(BatchFolderPath(path, 32, "C:\\W\\Temp\\", 0xFEDCBA98ul));
+}
+
+// --- The protected folder's security descriptor ----------------------------
+
+// Administrators (BA) and SYSTEM (SY) alone may write, delete or change the
+// folder's contents: read from the text form, a protected list ("P", nothing
+// passed down from the temporary folder) of allowing entries for those two
+// only, each with full access that the batch file inherits; owned by one of
+// them, since an owner may always rewrite the list.
+TEST(UninstallProtectedFolder, OnlySystemAndAdministratorsAndNothingInherited) {
+  const std::string text = ProtectedFolderSecurity();
+  std::smatch whole;
+  ASSERT_TRUE(std::regex_match(text, whole, std::regex(R"(O:(BA|SY)D:([A-Z]*)((\([^)]*\))+))")))
+      << text << ": another owner, or more than an owner and an access list";
+  EXPECT_NE(whole[2].str().find('P'), std::string::npos) << "the list is not protected";
+  std::string entries = whole[3];
+  const std::regex entry(R"(\(([^;]*);([^;]*);([^;]*);[^;]*;[^;]*;([^)]*)\))");
+  std::vector<std::string> full;
+  for (std::sregex_iterator it(entries.begin(), entries.end(), entry), end; it != end; ++it) {
+    const std::smatch& e = *it;
+    SCOPED_TRACE(e.str());
+    EXPECT_TRUE(e[4] == "BA" || e[4] == "SY");
+    EXPECT_EQ(e[1], "A");
+    std::string flags = e[2];
+    if ((e[3] == "FA" || e[3] == "GA") && flags.find("OI") != std::string::npos &&
+        flags.find("CI") != std::string::npos && flags.find("IO") == std::string::npos)
+      full.push_back(e[4]);
+  }
+  std::sort(full.begin(), full.end());
+  EXPECT_EQ(full, (std::vector<std::string>{"BA", "SY"}));
+}
+
 // --- The batch file --------------------------------------------------------
 
 // The whole batch text as the program writes it: the wait line, the removal
@@ -324,6 +367,10 @@ TEST(UninstallBatchText, PiecesFitExactlyOrAreRefused) {
        [](char* t, size_t s) { return FormatClosingBlock(t, s, "C:\\a\\u.exe", "C:\\T\\%.Bat"); }},
       {"command", "C:\\cmd.exe /c \"C:\\T\\%.Bat\"",
        [](char* t, size_t s) { return FormatCommandLine(t, s, "C:\\cmd.exe", "C:\\T\\%.Bat"); }},
+      {"command with folder", "C:\\cmd.exe /c \"\"C:\\T\\F\\U.Bat\" & rd \"C:\\T\\F\"\"",
+       [](char* t, size_t s) {
+         return FormatCommandLine(t, s, "C:\\cmd.exe", "C:\\T\\F\\U.Bat", "C:\\T\\F");
+       }},
   };
   for (const Piece& piece : pieces) {
     SCOPED_TRACE(piece.name);
@@ -354,6 +401,13 @@ TEST(UninstallCommandLine, ComspecThenQuotedBatchFile) {
   EXPECT_STREQ(text, "C:\\windows\\system32\\cmd.exe /c \"C:\\users\\me\\Temp\\Uninstall_Kex.Bat\"");
   ASSERT_TRUE(FormatCommandLine(text, sizeof(text), "C:\\WINDOWS\\COMMAND.COM", "C:\\TEMP\\Uninstall_Kex.Bat"));
   EXPECT_STREQ(text, "C:\\WINDOWS\\COMMAND.COM /c \"C:\\TEMP\\Uninstall_Kex.Bat\"");
+}
+
+// On the interpreter's own command line "%" cannot be written literally.
+TEST(UninstallCommandLine, BatchFolderWithPercentIsRefused) {
+  char text[512];
+  EXPECT_FALSE(FormatCommandLine(text, sizeof(text), "cmd", "C:\\%T%\\F\\U.Bat", "C:\\%T%\\F"));
+  EXPECT_FALSE(FormatCommandLine(text, sizeof(text), "cmd", "C:\\T\\F\\U.Bat", "C:\\T\\100%"));
 }
 
 TEST(UninstallCommandLine, MissingComspecLeavesTheSwitchFirst) {

@@ -876,6 +876,17 @@ TEST_F(Resources, ManifestAsksForCommonControlsSixOfThisArchitecture) {
   EXPECT_EQ(arch, Attribute(controls, "processorArchitecture"));
   EXPECT_EQ("6595b64144ccf1df", Attribute(controls, "publicKeyToken"));
   EXPECT_EQ("win32", Attribute(controls, "type"));
+
+  // Declared, so that Windows does not guess from the file name; in the
+  // namespace where the loader looks for it.
+  size_t trust = manifest.find("<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">");
+  size_t trust_end = manifest.find("</trustInfo>");
+  ASSERT_NE(std::string::npos, trust);
+  ASSERT_NE(std::string::npos, trust_end);
+  std::string trust_info = manifest.substr(trust, trust_end - trust);
+  std::string level = Element(trust_info, "requestedExecutionLevel");
+  EXPECT_EQ("requireAdministrator", Attribute(level, "level"));
+  EXPECT_EQ("false", Attribute(level, "uiAccess"));
 }
 
 }  // namespace
