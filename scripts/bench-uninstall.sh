@@ -131,6 +131,9 @@ for ((run = 0; run <= runs; run++)); do
   while [ -e "$bench/inst$run" ] && [ $(( $(now_ms) - start )) -lt 120000 ]; do sleep 0.05; done
   removed=$(now_ms)
   [ -e "$bench/inst$run" ] && { echo "bench-uninstall: the installation was not removed" >&2; exit 1; }
+  # The batch file's interpreter and the shell's handling of the
+  # uninstaller's change notifications end before the other program starts.
+  sleep 3
   cpu_ms; cpu_before=$cpu
   start_one=$(now_ms)
   "$WINE" 'C:\bench\one_call_per_entry.exe' "C:\\bench\\one$run\\" 'C:\bench\best.txt' >/dev/null \
