@@ -106,6 +106,7 @@ void ApplySetupOptions(const SetupOptions& options, char* launch_folder, size_t 
   UpdateShellExtension(options);
   UpdateAssociations(options);
   RegisterFileTypes();
+  RegisterCapabilities();
   UpdateShortcuts(options, launch_folder, launch_folder_size);
 }
 

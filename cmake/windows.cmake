@@ -26,7 +26,9 @@ set_source_files_properties(res/uninstall.rc PROPERTIES OBJECT_DEPENDS
 
 add_library(uninstall_core STATIC ${WIN_SOURCES})
 target_link_libraries(uninstall_core PUBLIC uninstall_pure)
-target_compile_options(uninstall_core PRIVATE ${WARNINGS})
+# A callback cast to another signature (a dialog procedure that returns BOOL
+# where INT_PTR is due, one parameter too few) stops the build.
+target_compile_options(uninstall_core PRIVATE ${WARNINGS} -Werror=cast-function-type)
 target_compile_definitions(uninstall_core PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
 
 # Only the system's own DLLs: the C and C++ runtimes are linked in.
@@ -37,26 +39,19 @@ set(STATIC_LINK -static -static-libgcc -static-libstdc++)
 
 add_executable(uninstall WIN32 app/main.cpp $<TARGET_OBJECTS:uninstall_resources>)
 target_link_libraries(uninstall PRIVATE uninstall_core)
-target_compile_options(uninstall PRIVATE ${WARNINGS} -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
+target_compile_options(uninstall PRIVATE ${WARNINGS} -Werror=cast-function-type -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
 # Subsystem and OS version 4.0: the loaders of both Windows families accept it.
 target_link_options(uninstall PRIVATE ${STATIC_LINK} -s
   -Wl,--subsystem,windows:4.0
   -Wl,--major-os-version,4 -Wl,--minor-os-version,0
   -Wl,--gc-sections)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  include(${UNINSTALL_ROOT}/cmake/callback_conventions.cmake)
+endif()
 # No exceptions, so no unwind tables; no data sections, whose zero-filled
 # objects the PE toolchain would store in the file instead of in .bss.
 target_compile_options(uninstall_core PRIVATE -ffunction-sections -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
 target_compile_options(uninstall_pure PRIVATE -ffunction-sections -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
-
-# Stand-in for the archiver in the demo installation: a small GUI program with
-# two icons (index 0, the program; index 1, its archive files), as the
-# shortcuts and file types that setup registers expect of "Zobrix.exe".
-add_executable(demo_archiver WIN32 tests/fixtures/demo_archiver.cpp tests/fixtures/demo_archiver.rc)
-target_include_directories(demo_archiver PRIVATE ${UNINSTALL_ROOT}/res ${UNINSTALL_ROOT}/tests/fixtures)
-target_compile_options(demo_archiver PRIVATE ${WARNINGS} -fno-exceptions -fno-rtti)
-target_link_options(demo_archiver PRIVATE ${STATIC_LINK} -s)
-set_source_files_properties(tests/fixtures/demo_archiver.rc PROPERTIES OBJECT_DEPENDS
-  "${UNINSTALL_ROOT}/res/kexicon.ico;${UNINSTALL_ROOT}/tests/fixtures/kexfile.ico")
 
 # The English language library "kexlng.dll": resources only, no code.  It is
 # written to a folder of its own so that it never lies beside the program of

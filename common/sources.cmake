@@ -5,7 +5,8 @@ set(COMMON_WIN_SOURCES
   common/disk_file.cpp
   common/error_state.cpp
   common/lead_bytes_win.cpp
-  common/os_version.cpp)
+  common/os_version.cpp
+  common/win32_sizes.cpp)
 set(COMMON_UNIT_TESTS
   tests/unit/lead_bytes_native.cpp
   tests/unit/path_test.cpp

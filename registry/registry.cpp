@@ -88,6 +88,10 @@ bool SetRegBinary(HKEY hive, const char* text, const char* name, const void* dat
   return SetValue(hive, text, name, REG_BINARY, data, size);
 }
 
+bool SetRegNone(HKEY hive, const char* text, const char* name) {
+  return SetValue(hive, text, name, REG_NONE, nullptr, 0);
+}
+
 bool GetRegString(HKEY hive, const char* text, const char* name, char* out,
                   const char* default_value, DWORD size) {
   if (!out || size == 0) return false;

@@ -14,6 +14,9 @@ bool SetRegDword(HKEY hive, const char* text, const char* name, DWORD value);
 bool SetUserRegDword(const char* text, const char* name, DWORD value);
 // REG_BINARY with exactly the given bytes. True when the key could be created.
 bool SetRegBinary(HKEY hive, const char* text, const char* name, const void* data, DWORD size);
+// REG_NONE without data: a value whose name alone says something. True when
+// the key could be created.
+bool SetRegNone(HKEY hive, const char* text, const char* name);
 
 // Reads a value of any type into out (size bytes). The result always ends in
 // a NUL inside the buffer: a value that does not fit together with a

@@ -8,14 +8,14 @@
 # - the registry calls that it makes, counted from outside in a separate run
 #   with Wine's relay trace (advapi32 Reg* calls whose return address lies in
 #   the program), against the values that the rules require it to write.
-# Needs build/<preset>/tests/associations_bench.exe. BENCH_ASSOCIATIONS_RUNS
+# Needs build/<preset>/tools/associations_bench.exe. BENCH_ASSOCIATIONS_RUNS
 # sets the number of timed runs (default 15).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
 arch=${BENCH_ARCH:-32}
 if [ "$arch" = 32 ]; then preset=win32; else preset=win64; fi
-program=$root/build/$preset/tests/associations_bench.exe
+program=$root/build/$preset/tools/associations_bench.exe
 runs=${BENCH_ASSOCIATIONS_RUNS:-15}
 [ -f "$program" ] || { echo "bench-associations: $program is missing (build the $preset preset first)" >&2; exit 1; }
 

@@ -6,7 +6,7 @@
 #   children: the order that needs the most passes;
 # - `uninstall.exe /s` from start to exit, as a ratio of medians against a
 #   program that deletes the same tree with one call per entry in the best
-#   order (files, then folders deepest first: tests/bench/one_call_per_entry),
+#   order (files, then folders deepest first: tools/bench/one_call_per_entry),
 #   started the same way in the same prefix, the two taking turns; and
 #   against `cmd /c rd /s /q` of an identical tree (about 45 s a run;
 #   BENCH_UNINSTALL_RD=0 leaves it out);
@@ -18,7 +18,7 @@
 # - the number of deletion passes, counted in a separate run with Wine's
 #   relay trace: an extra listed folder that holds an unlisted file is looked
 #   at once in every pass and never removed, so it changes nothing else.
-# Needs uninstall.exe and tests/one_call_per_entry.exe of build/win32 or
+# Needs uninstall.exe and tools/one_call_per_entry.exe of build/win32 or
 # build/win64 (BENCH_UNINSTALL_EXE names another uninstall.exe).
 # BENCH_UNINSTALL_RUNS sets the number of timed runs of each (default 5);
 # BENCH_UNINSTALL_PREFIX the Wine prefix (default build/bench/uninstall<arch>).
@@ -29,7 +29,7 @@ arch=${BENCH_ARCH:-32}
 if [ "$arch" = 32 ]; then preset=win32 build_name="i686 build, 32-bit prefix"
 else preset=win64 build_name="x86_64 build, 64-bit prefix"; fi
 program=${BENCH_UNINSTALL_EXE:-$root/build/$preset/uninstall.exe}
-one_call=$root/build/$preset/tests/one_call_per_entry.exe
+one_call=$root/build/$preset/tools/one_call_per_entry.exe
 runs=${BENCH_UNINSTALL_RUNS:-5}
 with_rd=${BENCH_UNINSTALL_RD:-1}
 for needed in "$program" "$one_call"; do

@@ -24,9 +24,9 @@ for arch in 32 64; do
   make_prefix $arch "$root/build/bench/prefix$arch"
   export WINEPREFIX=$root/build/bench/prefix$arch WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
   echo "start-up to exit, $runs runs each (A: uninstall.exe /x, B: empty GUI program):"
-  "$WINE" "$build/tests/startup_bench.exe" "$runs" \
+  "$WINE" "$build/tools/startup_bench.exe" "$runs" \
     "$(to_windows_path "$build/uninstall.exe")" /x \
-    "$(to_windows_path "$build/tests/empty_gui.exe")" "" | sed 's/^/  /'
+    "$(to_windows_path "$build/tools/empty_gui.exe")" "" | sed 's/^/  /'
   "$WINESERVER" -k 2>/dev/null || true
   BENCH_ARCH=$arch "$root/scripts/bench-uninstall.sh"
   BENCH_ARCH=$arch "$root/scripts/bench-associations.sh"

@@ -7,32 +7,42 @@
 # (or with DEMO_HEADLESS=1) it runs under Xvfb, answers every window itself,
 # saves a PNG picture of each under build/demo/ and prints what setup changed
 # and what the uninstaller gave back.
+# The product, the i686 program, runs in a 32-bit prefix where this kernel runs
+# 32-bit programs; elsewhere the x86_64 build of the same sources shows the
+# same job in a 64-bit prefix.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
-build=$root/build/win32
+if runs_32bit; then
+  arch=32 preset=win32
+  echo "demo: the i686 program (the product) in a 32-bit Wine prefix: this kernel runs 32-bit programs"
+else
+  arch=64 preset=win64
+  echo "demo: the x86_64 build of the same sources in a 64-bit Wine prefix, not the i686 product: $NO_32BIT_REASON"
+fi
+build=$root/build/$preset
 out=$root/build/demo
-[ -f "$build/uninstall.exe" ] || { echo "build the win32 preset first (make demo does)" >&2; exit 1; }
+cmake --preset $preset >/dev/null
+cmake --build --preset $preset
 
-# the product: the i686 program in a 32-bit prefix
-wine_env_init 32
+wine_env_init $arch
 interactive=
 if [ -z "${DEMO_HEADLESS:-}" ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then interactive=1; fi
 ensure_display || { echo "no X display and Xvfb cannot start" >&2; exit 1; }
 mkdir -p "$out"
-echo "preparing the Wine prefix $out/prefix ..."
-make_prefix 32 "$out/prefix"
-export WINEPREFIX=$out/prefix WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
+# one prefix per architecture: a 32-bit prefix cannot be reused as a 64-bit one
+prefix=$out/prefix$arch
+echo "preparing the Wine prefix $prefix ..."
+make_prefix $arch "$prefix"
+export WINEPREFIX=$prefix WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
 
 # The installation, as the installer leaves it: the program, stand-ins for the
 # archiver's own files, and the list of installed files.
 install="$WINEPREFIX/drive_c/Program Files/Zobrix"
 mkdir -p "$install/Help"
 cp "$build/uninstall.exe" "$install/uninstall.exe"
-archiver=$build/demo_archiver.exe
-[ -f "$archiver" ] || archiver=$build/tests/empty_gui.exe
-cp "$archiver" "$install/Zobrix.exe"
-cp "$build/tests/empty_gui.exe" "$install/kexext.dll"
+cp "$build/tools/demo_archiver.exe" "$install/Zobrix.exe"
+cp "$build/tools/empty_gui.exe" "$install/kexext.dll"
 printf 'Zobrix archiver licence (demo stand-in)\r\n' > "$install/license.txt"
 printf 'Zobrix price list (demo stand-in)\r\n' > "$install/order.txt"
 printf 'Zobrix console manual (demo stand-in)\r\n' > "$install/Kex.txt"
@@ -78,7 +88,7 @@ rm -f "$out"/*.png "$out"/*.bmp
 "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
 "$WINESERVER" -w  # the desktop is chosen when the next session starts
-"$WINE" "$build/tests/demo_driver.exe" 'C:\Program Files\Zobrix\uninstall.exe' 'C:\Program Files\Zobrix' \
+"$WINE" "$build/tools/demo_driver.exe" 'C:\Program Files\Zobrix\uninstall.exe' 'C:\Program Files\Zobrix' \
   "$(to_windows_path "$out")" "$(to_windows_path "$root/lang/en/uninstall.lng")"
 "$WINESERVER" -w
 for bmp in "$out"/*.bmp; do

@@ -5,7 +5,7 @@
 
 Writes res/delicon.ico (uninstall: a program window with a red cross),
 res/kexicon.ico (the archiver: a strapped, compressed carton) and
-tests/fixtures/kexfile.ico (an archive document, the demo archiver's second
+tools/demo/kexfile.ico (an archive document, the demo archiver's second
 icon).  Every image is a BMP-format entry (BITMAPINFOHEADER, 4 or 8 bits per
 pixel with a palette, XOR image and AND mask): the 9x family's shell cannot
 read PNG-compressed entries.  Only the standard library is used and nothing
@@ -299,7 +299,7 @@ def main():
         ("res/delicon.ico", delete_icon(),
          [(16, 4), (16, 8), (32, 4), (32, 8), (48, 4), (48, 8)]),
         ("res/kexicon.ico", archiver_icon(), [(32, 8), (32, 4), (16, 8), (16, 4)]),
-        ("tests/fixtures/kexfile.ico", archive_file_icon(), [(32, 8), (32, 4), (16, 8), (16, 4)]),
+        ("tools/demo/kexfile.ico", archive_file_icon(), [(32, 8), (32, 4), (16, 8), (16, 4)]),
     ]
     for name, layers, formats in outputs:
         path = os.path.join(root, name)

@@ -1,5 +1,21 @@
 # Shared by the scripts that run Windows programs under Wine.
 
+# Whether this kernel runs 32-bit programs (32-bit Wine is one): some
+# kernels of this machine kind refuse them (IA-32 emulation off). Where it
+# cannot, the reason is in NO_32BIT_REASON. UNINSTALL_NO_32BIT=1 makes the
+# scripts act as on such a kernel, to try the x86_64 road by hand.
+runs_32bit() {
+  NO_32BIT_REASON=
+  if [ -n "${UNINSTALL_NO_32BIT:-}" ]; then
+    NO_32BIT_REASON="UNINSTALL_NO_32BIT is set"
+  elif [ ! -x /usr/lib/wine/wine ]; then
+    NO_32BIT_REASON="32-bit Wine is not installed"
+  elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    NO_32BIT_REASON="this kernel does not run 32-bit programs: /usr/lib/wine/wine --version says \"$(/usr/lib/wine/wine --version 2>&1 | tail -n1 | sed 's/.*: //')\""
+  fi
+  [ -z "$NO_32BIT_REASON" ]
+}
+
 # Sets WINE and WINESERVER for the given architecture (64 or 32).
 wine_env_init() {
   if [ "$1" = 64 ]; then
@@ -7,34 +23,12 @@ wine_env_init() {
     WINESERVER=/usr/lib/wine/wineserver64
     [ -x "$WINE" ] || { echo "SKIP: wine64 is not installed" >&2; return 1; }
   else
+    runs_32bit || { echo "SKIP: $NO_32BIT_REASON" >&2; return 1; }
     WINE=/usr/lib/wine/wine
-    # the 64-bit server serves 32-bit programs too, and runs natively
+    # the 64-bit server serves 32-bit programs too
     WINESERVER=/usr/lib/wine/wineserver64
-    [ -x "$WINE" ] || WINE=$(command -v wine)
-    [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
-    [ -n "$WINE" ] || { echo "SKIP: 32-bit wine is not installed" >&2; return 1; }
-    enable_32bit || return 1
   fi
   export WINE WINESERVER
-}
-
-# 32-bit Linux programs (32-bit Wine is one) need either a kernel that runs
-# them or qemu-user through binfmt_misc.
-qemu_entry=/proc/sys/fs/binfmt_misc/qemu-i386
-can_run_32bit_natively() {
-  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
-}
-enable_32bit() {
-  can_run_32bit_natively && return 0
-  [ -e /proc/sys/fs/binfmt_misc/register ] || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc 2>/dev/null
-  if [ ! -e $qemu_entry ]; then
-    [ -x /usr/bin/qemu-i386-static ] || { echo "SKIP: 32-bit programs cannot run here and qemu-i386-static is missing" >&2; return 1; }
-    echo ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
-      > /proc/sys/fs/binfmt_misc/register 2>/dev/null \
-      || { echo "SKIP: 32-bit programs cannot run here (no binfmt_misc entry for qemu-i386, and it cannot be registered)" >&2; return 1; }
-  fi
-  [ "$(head -n1 $qemu_entry 2>/dev/null)" = enabled ] || echo 1 > $qemu_entry 2>/dev/null
-  can_run_32bit_natively || { echo "SKIP: 32-bit Wine does not start, even under qemu-user" >&2; return 1; }
 }
 
 # A reachable X display: the one in DISPLAY, else a private Xvfb. Xvfb picks
@@ -74,20 +68,12 @@ make_prefix() {
     flock 9
     if [ ! -f "$template/.ready" ]; then
       rm -rf "$template"
-      local reenable=
-      if [ "$arch" = 64 ] && [ "$(head -n1 $qemu_entry 2>/dev/null)" = enabled ]; then
-        # with 32-bit programs runnable, wineboot would also boot the 32-bit
-        # half of a 64-bit prefix under emulation, for minutes
-        echo 0 > $qemu_entry 2>/dev/null && reenable=1
-      fi
       if [ "$arch" = 64 ]; then
         WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i >/dev/null 2>&1
       else
         WINEPREFIX=$template WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i >/dev/null 2>&1
       fi
-      # under qemu-user some boot services never end by themselves
-      WINEPREFIX=$template timeout 300 "$WINESERVER" -w || WINEPREFIX=$template "$WINESERVER" -k
-      [ -n "$reenable" ] && echo 1 > $qemu_entry
+      WINEPREFIX=$template "$WINESERVER" -w
       [ -f "$template/system.reg" ] || exit 1
       # Wine links the user's Desktop, Documents and the like to the Linux
       # home folder, which every prefix shares: a shortcut written in one

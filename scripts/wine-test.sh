@@ -1,22 +1,28 @@
 #!/usr/bin/env bash
 # Runs one Windows test program under Wine with everything it needs:
-#   wine-test.sh --arch 64|32 --family nt|9x --prefix DIR [--locale L] -- PROGRAM [ARGS...]
+#   wine-test.sh --arch 64|32 --family nt|9x --prefix DIR [--locale L]
+#                [--uninstall FILE] [--without-32bit] -- PROGRAM [ARGS...]
 # - a fresh prefix DIR, copied from a template that is created once per build tree;
 # - an X display (Xvfb is started when none answers);
 # - LC_ALL (zh_CN.UTF-8 unless --locale says otherwise: ANSI code page 936),
-#   WINEDEBUG=-all, UNINSTALL_EXE (the program under test, as a Windows path);
+#   WINEDEBUG=-all, UNINSTALL_EXE (the program under test, as a Windows path:
+#   --uninstall FILE, else the uninstall.exe of PROGRAM's build tree);
+# - with --without-32bit it runs only where the kernel refuses 32-bit programs:
+#   an x86_64 suite that stands in for an i686 one;
 # - for --family 9x the program runs as a copy named <name>_98.exe, and that name
 #   and uninstall.exe get Version=win98 under HKCU\Software\Wine\AppDefaults.
 # Exit code 77 means the test could not run here (CTest reports it as skipped).
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-arch=64 family=nt prefix= locale=zh_CN.UTF-8
+arch=64 family=nt prefix= locale=zh_CN.UTF-8 uninstall= without_32bit=
 while [ $# -gt 0 ]; do
   case $1 in
     --arch) arch=$2; shift 2 ;;
     --family) family=$2; shift 2 ;;
     --prefix) prefix=$2; shift 2 ;;
     --locale) locale=$2; shift 2 ;;
+    --uninstall) uninstall=$2; shift 2 ;;
+    --without-32bit) without_32bit=1; shift ;;
     --) shift; break ;;
     *) echo "wine-test.sh: unknown option $1" >&2; exit 2 ;;
   esac
@@ -25,6 +31,13 @@ done
 program=$(readlink -f "$1"); shift
 
 source "$here/wine-env.sh"
+# The line the summary of `make test` reads: which program runs where.
+if [ "$arch" = 32 ]; then where="i686 in a 32-bit prefix"; else where="x86_64 in a 64-bit prefix"; fi
+echo "wine-test.sh: $where, $family family, $locale: $(basename "$program")" >&2
+if [ -n "$without_32bit" ] && runs_32bit; then
+  echo "SKIP: the i686 suite runs here; this x86_64 one stands in only where 32-bit programs cannot run" >&2
+  exit 77
+fi
 wine_env_init "$arch" || exit 77
 ensure_display || { echo "SKIP: no X display and Xvfb cannot start" >&2; exit 77; }
 make_prefix "$arch" "$prefix" || { echo "SKIP: cannot create a Wine prefix for $arch-bit programs here" >&2; exit 77; }
@@ -33,11 +46,11 @@ export TEST_FAMILY=$family
 
 root=$(cd "$here/.." && pwd)
 exe_dir=$(dirname "$program")
-if [ -f "$exe_dir/../uninstall.exe" ]; then
-  export UNINSTALL_EXE=$(to_windows_path "$(readlink -f "$exe_dir/../uninstall.exe")")
-elif [ -f "$exe_dir/uninstall.exe" ]; then
-  export UNINSTALL_EXE=$(to_windows_path "$(readlink -f "$exe_dir/uninstall.exe")")
+if [ -z "$uninstall" ]; then
+  if [ -f "$exe_dir/../uninstall.exe" ]; then uninstall=$exe_dir/../uninstall.exe
+  elif [ -f "$exe_dir/uninstall.exe" ]; then uninstall=$exe_dir/uninstall.exe; fi
 fi
+[ -n "$uninstall" ] && export UNINSTALL_EXE=$(to_windows_path "$(readlink -f "$uninstall")")
 export TEST_SOURCE_DIR=$(to_windows_path "$root")
 
 run=$program

@@ -13,6 +13,10 @@
 #include "uninstall/list_file.h"
 #include "uninstall/uninstall_text.h"
 
+const char CapabilitiesKey[] = "Software\\Zobrix\\Capabilities";
+const char FileAssociationsKey[] = "Software\\Zobrix\\Capabilities\\FileAssociations";
+const char RegisteredApplicationsKey[] = "Software\\RegisteredApplications";
+
 namespace {
 
 const char AppPathKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe";
@@ -135,4 +139,12 @@ void RegisterUninstallEntry() {
   // there is no change or repair mode: the list offers only removal
   SetRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "NoModify", 1);
   SetRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "NoRepair", 1);
+}
+
+void RegisterCapabilities() {
+  if (GetNtVersion() < 6) return;
+  SetRegString(HKEY_LOCAL_MACHINE, CapabilitiesKey, "ApplicationName", GetMsgText(MSG_DISPLAY_NAME));
+  SetRegString(HKEY_LOCAL_MACHINE, CapabilitiesKey, "ApplicationDescription",
+               GetMsgText(MSG_SHORTCUT_COMMENT));
+  SetRegString(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, "Zobrix", CapabilitiesKey);
 }

@@ -10,6 +10,7 @@
 #include "lang/messages.h"
 #include "registry/registry.h"
 #include "res/resource.h"
+#include "shell/app_registration.h"
 #include "shell/new_menu.h"
 #include "shell/program_files.h"
 
@@ -25,6 +26,8 @@ const int ZipRow = 1;
 const char OwnFileType[] = "Zobrix";
 const char OwnZipFileType[] = "Zobrix.ZIP";
 const char ContentTypeValue[] = "Content Type";
+// In the owner record: the take-over created "<e>\OpenWithProgids".
+const char OpenWithCreatedValue[] = "OpenWithProgids";
 
 // ".k00" onwards: a take-over registers 30 on the NT family and 100 on the
 // 9x family; a give-back walks all 100, whichever family took them over.
@@ -35,6 +38,7 @@ const int AllVolumeCount = 100;
 struct ExtensionKeys {
   char extension[32];
   char shell_new[48];    // "<e>\ShellNew" below HKEY_CLASSES_ROOT
+  char open_with[56];    // "<e>\OpenWithProgids" below HKEY_CLASSES_ROOT
   char record[48];       // "Setup\<e>" below the product settings key
   char record_copy[64];  // "Setup\<e>\ShellNew": the previous owner's ShellNew values
 };
@@ -43,6 +47,8 @@ bool FormExtensionKeys(const char* extension, size_t length, ExtensionKeys& keys
   keys.extension[0] = '\0';
   return AppendTextCut(keys.extension, sizeof(keys.extension), extension, length) &&
          FormatSingleString(keys.shell_new, sizeof(keys.shell_new), "%s\\ShellNew", keys.extension) &&
+         FormatSingleString(keys.open_with, sizeof(keys.open_with), "%s\\OpenWithProgids",
+                            keys.extension) &&
          FormatSingleString(keys.record, sizeof(keys.record), "Setup\\%s", keys.extension) &&
          FormatSingleString(keys.record_copy, sizeof(keys.record_copy), "Setup\\%s\\ShellNew",
                             keys.extension);
@@ -98,12 +104,37 @@ void SavePreviousOwner(const ExtensionKeys& keys, int row) {
   CopyRegValues(HKEY_CLASSES_ROOT, keys.shell_new, HKEY_CURRENT_USER, keys.record_copy);
 }
 
+const char* FileTypeOfRow(int row) { return row == ZipRow ? OwnZipFileType : OwnFileType; }
+
+// From NT 6 on, a type the user once picked in "Open with" outranks the
+// default value: the archiver offers itself there and in "Default apps" too.
+void OfferInOpenWith(const ExtensionKeys& keys, int row) {
+  if (GetNtVersion() < 6) return;
+  // recorded before the key exists, so that a cut-off run still removes it
+  if (!RegKeyExists(HKEY_CLASSES_ROOT, keys.open_with))
+    SetUserRegDword(keys.record, OpenWithCreatedValue, 1);
+  SetRegNone(HKEY_CLASSES_ROOT, keys.open_with, FileTypeOfRow(row));
+  SetRegString(HKEY_LOCAL_MACHINE, FileAssociationsKey, keys.extension, FileTypeOfRow(row));
+}
+
+// Whoever owns the extension now and whichever system wrote them: only the
+// archiver's own value goes, and the key with it when the take-over created
+// it and nothing else is left in it.
+void WithdrawFromOpenWith(const ExtensionKeys& keys, int row) {
+  DeleteRegValue(HKEY_CLASSES_ROOT, keys.open_with, FileTypeOfRow(row));
+  DeleteRegValue(HKEY_LOCAL_MACHINE, FileAssociationsKey, keys.extension);
+  if (GetUserRegDword(keys.record, OpenWithCreatedValue, 0) == 0) return;
+  if (RegKeyIsEmpty(HKEY_CLASSES_ROOT, keys.open_with)) DeleteRegKey(HKEY_CLASSES_ROOT, keys.open_with);
+  DeleteRegValue(HKEY_CURRENT_USER, keys.record, OpenWithCreatedValue);
+}
+
 void TakeOver(const ExtensionKeys& keys, int row, const SetupOptions& options) {
   const char* e = keys.extension;
   // A repeated setup must not record the archiver as its own previous owner.
   if (!IsOwnFileType(e)) SavePreviousOwner(keys, row);
-  SetRegString(HKEY_CLASSES_ROOT, e, "", row == ZipRow ? OwnZipFileType : OwnFileType);
+  SetRegString(HKEY_CLASSES_ROOT, e, "", FileTypeOfRow(row));
   DeleteRegValue(HKEY_CLASSES_ROOT, e, ContentTypeValue);
+  OfferInOpenWith(keys, row);
   if (row == KexRow) {
     const int count = GetNtVersion() != 0 ? NtVolumeCount : AllVolumeCount;
     char volume[8];
@@ -119,6 +150,7 @@ void TakeOver(const ExtensionKeys& keys, int row, const SetupOptions& options) {
 
 void GiveBack(const ExtensionKeys& keys, int row) {
   const char* e = keys.extension;
+  WithdrawFromOpenWith(keys, row);
   // Without a record the key counts as one that existed, with no owner.
   const bool existed = GetUserRegDword(keys.record, "Exist", 1) != 0;
   // Another program took the extension meanwhile, or it was never ours.

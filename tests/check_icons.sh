@@ -4,10 +4,10 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/res" "$work/tests/fixtures"
+mkdir -p "$work/res" "$work/tools/demo"
 python3 "$root/scripts/make_icons.py" "$work" >/dev/null
 status=0
-for icon in res/delicon.ico res/kexicon.ico tests/fixtures/kexfile.ico; do
+for icon in res/delicon.ico res/kexicon.ico tools/demo/kexfile.ico; do
   if cmp -s "$work/$icon" "$root/$icon"; then
     echo "same: $icon"
   else

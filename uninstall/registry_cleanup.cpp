@@ -5,6 +5,7 @@
 
 #include "app/setup_options.h"
 #include "registry/registry.h"
+#include "shell/app_registration.h"
 #include "shell/archive_types.h"
 #include "shell/shell_extension.h"
 #include "shell/shortcuts.h"
@@ -25,6 +26,13 @@ void CleanUpRegistry() {
 
   DeleteRegKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver");
   DeleteRegKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe");
+
+  // whatever an earlier setup on this system registered, whichever version
+  // ran it; the product's own key only when nothing else is left in it (on
+  // the 9x family RegDeleteKeyA would take its subkeys along)
+  DeleteRegValue(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, "Zobrix");
+  DeleteRegTree(HKEY_LOCAL_MACHINE, CapabilitiesKey);
+  if (RegKeyIsEmpty(HKEY_LOCAL_MACHINE, "Software\\Zobrix")) DeleteRegKey(HKEY_LOCAL_MACHINE, "Software\\Zobrix");
 
   // the empty text names the product settings key itself
   DeleteRegTree(HKEY_CURRENT_USER, "");

@@ -12,11 +12,6 @@
 namespace setup_e2e {
 namespace {
 
-bool EndsWithNoCase(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() &&
-         lstrcmpiA(text.substr(text.size() - tail.size()).c_str(), tail.c_str()) == 0;
-}
-
 // By the machine field of the PE header (GetBinaryTypeA and
 // GetNativeSystemInfo answer otherwise for a process that reports the 9x family).
 bool Is32BitProgram(const std::string& exe) {
@@ -52,6 +47,7 @@ std::string DataText(const testenv::RegistryValueSnapshot& value) {
     memcpy(&number, data.data(), 4);
     return std::to_string(number);
   }
+  if (value.type == REG_NONE && data.empty()) return "(REG_NONE, no data)";
   std::string hex;
   char byte[4];
   for (size_t i = 0; i < data.size() && i < 24; ++i) {
@@ -142,11 +138,6 @@ std::string ProgramUnderTest() {
   static std::string program;
   if (!program.empty()) return program;
   program = testenv::UninstallExePath();
-  const std::string tail = "\\win64\\uninstall.exe";
-  if (EndsWithNoCase(program, tail)) {
-    std::string i686 = program.substr(0, program.size() - tail.size()) + "\\win32\\uninstall.exe";
-    if (testenv::PathExists(i686)) program = i686;
-  }
   std::printf("[ program  ] %s (%s)\n", program.c_str(), Is32BitProgram(program) ? "i686" : "x86_64");
   return program;
 }
@@ -288,9 +279,12 @@ const std::vector<std::string>& SystemNoise() {
       // the console that Wine's "start" opens for the 9x family's batch line
       // (see uninstall_support.h) records its settings
       "+key HKCU\\Console", "+value HKCU\\Console [...", "+key HKCU\\Console\\...", "+value HKCU\\Console\\...",
-      // the display driver records its date when a session starts
+      // the display driver records its date when a session starts, and an
+      // adapter of its own when it meets a display it has not seen
       "~value HKLM\\System\\CurrentControlSet\\Control\\Class\\...",
-      "~value HKLM\\System\\CurrentControlSet\\Control\\Video\\..."};
+      "~value HKLM\\System\\CurrentControlSet\\Control\\Video\\...",
+      "+key HKLM\\System\\CurrentControlSet\\Control\\Video\\...",
+      "+value HKLM\\System\\CurrentControlSet\\Control\\Video\\..."};
   return noise;
 }
 

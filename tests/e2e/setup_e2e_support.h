@@ -13,8 +13,8 @@
 
 namespace setup_e2e {
 
-// The i686 uninstall.exe of the win32 build tree beside this test's tree when
-// there is one, else the program that UNINSTALL_EXE names.
+// The uninstall.exe that UNINSTALL_EXE names: the program of this test's own
+// build tree, i686 or x86_64 as the test itself.
 std::string ProgramUnderTest();
 
 // BM_CLICK sent to the button itself, as a mouse click reaches it: a disabled

@@ -86,6 +86,7 @@ void GuardEverything(Guards* guards) {
                             "Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe",
                             "Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver"})
       guards->Add(HKEY_LOCAL_MACHINE, std::string(software) + key);
+  for (const char* key : {"Software\\Zobrix", "Software\\RegisteredApplications"}) guards->Add(HKEY_LOCAL_MACHINE, key);
   guards->Add(HKEY_CURRENT_USER, "Software\\Zobrix");
 }
 
@@ -172,6 +173,7 @@ std::vector<std::string> LeftByDesign() {
   for (const char* software : {"Software\\", "Software\\Wow6432Node\\"})
     for (const char* parent : {"Shell Extensions", "Shell Extensions\\Approved", "App Paths", "Uninstall"})
       left.push_back(std::string("+key HKLM\\") + software + "Microsoft\\Windows\\CurrentVersion\\" + parent);
+  left.push_back("+key HKLM\\Software\\RegisteredApplications");  // every Windows from Vista on has it
   // The 9x family's New-menu entry of ".zip" is a "Data" value (Windows 98
   // takes no template file); the give-back of an extension that existed
   // deletes only "FileName", so the value stays.
@@ -220,6 +222,25 @@ void ExpectSetupApplied(const ShortcutPlaces& places) {
   EXPECT_EQ(uninstall, folder + "\\uninstall.exe");
   EXPECT_TRUE(testenv::PathExists(places.group + "\\Zobrix.lnk")) << places.group;
   EXPECT_FALSE(testenv::PathExists(places.desktop_link)) << "no desktop shortcut on a first run";
+
+  // "Open with" and "Default apps": NT 6 and later only (Wine reports 6.1)
+  const bool offered = !testenv::IsWin9xFamily();
+  const std::string capabilities = "Software\\Zobrix\\Capabilities";
+  auto ansi = [](const char* utf8) { return testenv::WideToAnsi(testenv::Widen(utf8)); };
+  EXPECT_EQ(ProgramValue(HKEY_LOCAL_MACHINE, "Software\\RegisteredApplications", "Zobrix"), offered ? capabilities : "");
+  EXPECT_EQ(ProgramValue(HKEY_LOCAL_MACHINE, capabilities, "ApplicationName"), offered ? ansi("Zobrix 压缩文件管理器") : "");
+  EXPECT_EQ(ProgramValue(HKEY_LOCAL_MACHINE, capabilities, "ApplicationDescription"),
+            offered ? ansi("处理 KEX、ZIP 和其他压缩格式") : "");
+  for (const auto& e : std::vector<std::pair<const char*, const char*>>{
+           {".zip", "Zobrix.ZIP"}, {".kex", "Zobrix"}, {".tgz", "Zobrix"}, {".iso", nullptr}}) {
+    testenv::RegistryKeySnapshot offer, expected;
+    if (offered && e.second) expected.values.push_back({testenv::Widen(e.second), REG_NONE, ""});
+    EXPECT_EQ(testenv::ReadKeyTree(HKEY_CLASSES_ROOT, std::string(e.first) + "\\OpenWithProgids", &offer),
+              !expected.values.empty()) << e.first;
+    EXPECT_EQ(testenv::DescribeTreeDifference(expected, offer), "") << e.first;
+    EXPECT_EQ(ProgramValue(HKEY_LOCAL_MACHINE, capabilities + "\\FileAssociations", e.first),
+              offered && e.second ? e.second : "") << e.first;
+  }
 }
 
 class SetupRoad : public ::testing::Test {
