@@ -190,6 +190,25 @@ TEST_F(UninstallRun, UnlistedFilesStayAndKeepTheirFolders) {
             (std::vector<std::string>{"mine.txt = user data", "sub\\", "sub\\notes.txt = user notes"}));
 }
 
+// Each entry first gets the deletion its name suggests (a dot: a file);
+// these names suggest the wrong one, two of them on read-only files.
+TEST_F(UninstallRun, FoldersWithDotsAndFilesWithoutGoAsTheOthers) {
+  Installation installation;
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(installation.AddFile("LICENSE"));
+  ASSERT_TRUE(installation.AddFile("lang.d\\en.lng"));
+  ASSERT_TRUE(installation.AddFile("data.d\\INDEX"));
+  ASSERT_TRUE(installation.AddFile("data.d\\mine", "user data"));
+  ASSERT_TRUE(SetReadOnly(installation / "LICENSE"));
+  ASSERT_TRUE(SetReadOnly(installation / "data.d\\INDEX"));
+  ASSERT_TRUE(installation.WriteList("lang.d\r\ndata.d\r\nLICENSE\r\nlang.d\\en.lng\r\ndata.d\\INDEX\r\n"));
+  DWORD code = 1;
+  ASSERT_TRUE(RunProgram(installation, "/s", &code));
+  EXPECT_EQ(code, 0u);
+  ASSERT_TRUE(WaitForBatchFileGone());
+  EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"data.d\\", "data.d\\mine = user data"}));
+}
+
 TEST_F(UninstallRun, EmptyListStillRemovesProgramAndFolder) {
   Installation installation;
   ASSERT_TRUE(installation.Ready());
