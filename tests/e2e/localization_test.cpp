@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "lang/crc32.h"
 #include "res/resource.h"
 #include "tests/e2e/setup_e2e_support.h"
 #include "tests/support/control_ids.h"
@@ -31,12 +30,42 @@ const size_t kLastMarkerOffset = 130816;
 // The program's texts are code page 936 bytes under the locale of these runs.
 std::string Ansi(const char* utf8) { return testenv::WideToAnsi(testenv::Widen(utf8)); }
 
-// The standard CRC-32 of seed, context and text, as a translator computes it.
-std::string Entry(char seed, const std::string& context, const std::string& text, const std::string& translation) {
-  std::string bytes = seed + context + text;
-  char key[9];
-  std::snprintf(key, sizeof(key), "%08x", ~Crc32(0xFFFFFFFFu, bytes.data(), bytes.size()));
-  return key + ("=\"" + translation + "\"\r\n");
+// A key of the template that scripts/lng.py made from the built program,
+// with the places its "; source (...)" lines name, joined by "|".
+struct TemplateKey {
+  std::string key;
+  std::string places;
+  bool formats;  // the text holds "%s"
+};
+
+std::vector<TemplateKey> ReadTemplate() {
+  std::string exe(1024, '\0');
+  exe.resize(GetModuleFileNameA(nullptr, &exe[0], 1024));
+  std::string lines;
+  std::vector<TemplateKey> keys;
+  if (!testenv::ReadFileBytes(exe.substr(0, exe.rfind('\\') + 1) + "uninstall_template.lng", &lines)) return keys;
+  std::string places;
+  for (size_t at = 0, end; at < lines.size(); at = end + 1) {
+    end = std::min(lines.find('\n', at), lines.size());
+    const std::string line = lines.substr(at, end - at);
+    if (line.compare(0, 10, "; source (") == 0) {
+      places += (places.empty() ? "" : "|") + line.substr(10, line.find(')') - 10);
+    } else if (line.size() > 10 && line.compare(8, 2, "=\"") == 0) {
+      keys.push_back({line.substr(0, 8), places, line.find("%s") != std::string::npos});
+      places.clear();
+    }
+  }
+  return keys;
+}
+
+// The line that translates the text shown at place (empty if the template
+// has no such place).
+std::string Entry(const std::string& place, const std::string& translation) {
+  for (const TemplateKey& key : ReadTemplate())
+    if (("|" + key.places + "|").find("|" + place + "|") != std::string::npos)
+      return key.key + "=\"" + translation + "\"\r\n";
+  ADD_FAILURE() << "the template names no " << place;
+  return "";
 }
 
 // 50a17ae8 and 9b889d24: the layout direction and the setup dialog's scale.
@@ -265,22 +294,12 @@ TEST_F(Localization, LibraryWithRtlDialogMirrorsEveryDialog) {
 // tool keyed a text other than the one the program looks up. The file's
 // marker lies at the last offset searched.
 TEST_F(Localization, TranslationToolKeysEveryTextShown) {
-  std::string exe(1024, '\0');
-  exe.resize(GetModuleFileNameA(nullptr, &exe[0], 1024));
-  std::string lines;
-  ASSERT_TRUE(testenv::ReadFileBytes(exe.substr(0, exe.rfind('\\') + 1) + "uninstall_template.lng", &lines));
-  std::string entries, places;
-  for (size_t at = 0, end; at < lines.size(); at = end + 1) {
-    end = std::min(lines.find('\n', at), lines.size());
-    const std::string line = lines.substr(at, end - at);
-    if (line.compare(0, 10, "; source (") == 0) {
-      places += (places.empty() ? "" : "|") + line.substr(10, line.find(')') - 10);
-    } else if (line.size() > 10 && line.compare(8, 2, "=\"") == 0) {
-      if (places.find(" scale") == std::string::npos && places != "direction")
-        entries += line.substr(0, 10) + "[" + places + "]" + (line.find("%s") != std::string::npos ? " %s" : "") + "\"\r\n";
-      places.clear();
-    }
-  }
+  std::vector<TemplateKey> keys = ReadTemplate();
+  ASSERT_FALSE(keys.empty()) << "no uninstall_template.lng beside the tests";
+  std::string entries;
+  for (const TemplateKey& key : keys)
+    if (key.places.find(" scale") == std::string::npos && key.places != "direction")
+      entries += key.key + "=\"[" + key.places + "]" + (key.formats ? " %s" : "") + "\"\r\n";
   ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(entries, kLastMarkerOffset));
 
   // in code page 936 each text has a place of its own
@@ -331,9 +350,9 @@ TEST_F(Localization, HostileNamesAndHomePageGiveWayToTheProgramsOwn) {
   FreeLibrary(program);
   std::string planted_text;  // the file's escapes: a backslash is written twice
   for (char c : planted) planted_text += c == '\\' ? std::string(2, c) : std::string(1, c);
-  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(Entry('s', "", Ansi("Zobrix 中文帮助"), "..\\\\Zobrix help") +
-                                            Entry('s', "", Ansi("控制台 KEX 中文手册"), "..\\\\..\\\\Zobrix manual") +
-                                            Entry('s', "", home_page, planted_text)));
+  ASSERT_NO_FATAL_FAILURE(WriteLanguageFile(Entry("message 5102", "..\\\\Zobrix help") +
+                                            Entry("message 5103", "..\\\\..\\\\Zobrix manual") +
+                                            Entry("message 5112", planted_text)));
   const std::string escaped[] = {SetupTraces::Folder(CSIDL_PROGRAMS) + "\\Zobrix help.lnk",
                                  SetupTraces::Folder(CSIDL_STARTMENU) + "\\Zobrix manual.lnk"};
   {
