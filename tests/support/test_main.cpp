@@ -72,6 +72,9 @@ class PerTestIsolation : public testing::EmptyTestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Piped output is buffered in blocks; a test program that dies would take
+  // the names of its last tests with it.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
   testing::InitGoogleTest(&argc, argv);
   testing::UnitTest::GetInstance()->listeners().Append(new PerTestIsolation);
   return RUN_ALL_TESTS();
