@@ -50,17 +50,21 @@ counts=$(grep -E '^[0-9a-f]+:Call advapi32\.Reg[A-Za-z]+\(' "$relay" |
     END { for (f in n) printf "%s %d\n", f, n[f]; printf "total %d\n", total }')
 count() { awk -v f="$1" '$1 == f { print $2; found = 1 } END { if (!found) print 0 }' <<<"$counts"; }
 echo "  registry calls of one take-over plus give-back (relay trace): $(count total)"
-for f in RegCreateKeyExA RegOpenKeyExA RegCloseKey RegSetValueExA RegQueryValueExA RegDeleteValueA RegDeleteKeyA RegEnumValueA; do
+for f in RegCreateKeyExA RegOpenKeyExA RegCloseKey RegSetValueExA RegQueryValueExA RegDeleteValueA RegDeleteKeyA \
+         RegQueryInfoKeyA RegCreateKeyExW RegOpenKeyExW RegQueryInfoKeyW RegEnumValueW RegSetValueExW; do
   printf '    %-17s %5d\n' "$f" "$(count $f)"
 done
 # The values the rules write from this prior state: take-over 19 extensions x
 # (4 saved-owner values + the file type) + 30 volume file types + 2 New-menu
 # "FileName"; give-back 19 x (file type + content type) + 2 "NullFile" +
-# 100 volume extensions x (file type + content type); and the copies of the
-# two New-menu entries' values, 2 x 2 saved and 2 x 2 written back.
-required_rules=$((19 * 5 + 30 + 2 + 19 * 2 + 2 + 100 * 2))
+# 100 volume extensions x (file type + content type); from NT 6 on, per
+# extension its "OpenWithProgids" value, its "FileAssociations" value and the
+# record that the take-over made the key; and the copies of the two New-menu
+# entries' values, 2 x 2 saved and 2 x 2 written back (wide calls on NT).
+required_rules=$((19 * 5 + 30 + 2 + 19 * 2 + 2 + 100 * 2 + 19 * 3))
 required_copies=$((2 * 2 * 2))
-echo "  values written (RegSetValueExA): $(count RegSetValueExA); required: $((required_rules + required_copies))" \
+written=$(($(count RegSetValueExA) + $(count RegSetValueExW)))
+echo "  values written (RegSetValueExA/W): $written; required: $((required_rules + required_copies))" \
   "($required_rules by the association rules + $required_copies copied New-menu values)"
 echo "  registry calls per required value: $(awk -v a="$(count total)" -v b="$((required_rules + required_copies))" 'BEGIN { printf "%.2f", a / b }')"
 rm -f "$relay"
