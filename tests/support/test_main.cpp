@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -69,9 +70,20 @@ class PerTestIsolation : public testing::EmptyTestEventListener {
   std::string original_tmp_;
 };
 
+extern "C" void ReportAbort(int) {
+  static const char text[] = "test program: abort() called\n";
+  std::fputs(text, stderr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The 9x family's batch line opens a console through "start", which the
+  // tests end; a console event that reaches this process must not end it
+  // (the runtime's default for Ctrl+C is to exit with code 3, as abort does).
+  SetConsoleCtrlHandler(nullptr, TRUE);
+  std::signal(SIGINT, SIG_IGN);
+  std::signal(SIGABRT, ReportAbort);
   // Piped output is buffered in blocks; a test program that dies would take
   // the names of its last tests with it.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
