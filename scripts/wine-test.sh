@@ -57,7 +57,15 @@ run=$program
 if [ "$family" = 9x ]; then
   name=$(basename "$program" .exe)
   run=$(dirname "$program")/${name}_98.exe
-  cp -f "$program" "$run"
+  # Suites of one build tree run at the same time, and a running program's
+  # image is mapped from its file: a copy in use is never written over. A new
+  # one is put in place by rename; a running one keeps the file it started from.
+  if ! cmp -s "$program" "$run"; then
+    copy=$(mktemp "$run.XXXXXX") && cp -f "$program" "$copy" && mv -f "$copy" "$run" || {
+      echo "wine-test.sh: cannot copy $program to $run" >&2
+      exit 1
+    }
+  fi
   set_win98 "${name}_98.exe"
   set_win98 "uninstall.exe"
 fi

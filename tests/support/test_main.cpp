@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -70,9 +71,28 @@ class PerTestIsolation : public testing::EmptyTestEventListener {
   std::string original_tmp_;
 };
 
+DWORD main_thread = 0;
+
+// Names the thread and lists the words on its stack that point into this
+// program's code, innermost first: the candidates for the calls that led here
+// (for addr2line; a stack scan also finds stale words).
 extern "C" void ReportAbort(int) {
-  static const char text[] = "test program: abort() called\n";
-  std::fputs(text, stderr);
+  std::fprintf(stderr, "test program: abort() called on thread %lu (main thread %lu)\n",
+               static_cast<unsigned long>(GetCurrentThreadId()), static_cast<unsigned long>(main_thread));
+  const char* base = reinterpret_cast<const char*>(GetModuleHandleA(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const uintptr_t code_begin = reinterpret_cast<uintptr_t>(base) + nt->OptionalHeader.BaseOfCode;
+  const uintptr_t code_end = code_begin + nt->OptionalHeader.SizeOfCode;
+  const auto* tib = reinterpret_cast<const NT_TIB*>(NtCurrentTeb());
+  volatile uintptr_t marker = 0;
+  int shown = 0;
+  for (const volatile uintptr_t* word = &marker; word < static_cast<const uintptr_t*>(tib->StackBase) && shown < 60; ++word)
+    if (*word >= code_begin && *word < code_end) {
+      std::fprintf(stderr, " %#lx", static_cast<unsigned long>(*word));
+      ++shown;
+    }
+  std::fputs("\n", stderr);
 }
 
 }  // namespace
@@ -81,6 +101,7 @@ int main(int argc, char** argv) {
   // The 9x family's batch line opens a console through "start", which the
   // tests end; a console event that reaches this process must not end it
   // (the runtime's default for Ctrl+C is to exit with code 3, as abort does).
+  main_thread = GetCurrentThreadId();
   SetConsoleCtrlHandler(nullptr, TRUE);
   std::signal(SIGINT, SIG_IGN);
   std::signal(SIGABRT, ReportAbort);
