@@ -28,7 +28,15 @@ wine_env_init() {
     # the 64-bit server serves 32-bit programs too
     WINESERVER=/usr/lib/wine/wineserver64
   fi
-  export WINE WINESERVER
+  # Wine hands every shortcut saved under the Start menu or on the desktop
+  # to winemenubuilder, which writes menu entries into the Linux home and
+  # keeps the shortcut open for a while: a test that deletes it and writes
+  # the same name again would find it still pending deletion.
+  case ${WINEDLLOVERRIDES:-} in
+    *winemenubuilder*) ;;
+    *) WINEDLLOVERRIDES="winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}" ;;
+  esac
+  export WINE WINESERVER WINEDLLOVERRIDES
 }
 
 # A reachable X display: the one in DISPLAY, else a private Xvfb. Xvfb picks
@@ -69,9 +77,9 @@ make_prefix() {
     if [ ! -f "$template/.ready" ]; then
       rm -rf "$template"
       if [ "$arch" = 64 ]; then
-        WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i >/dev/null 2>&1
+        WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$WINE" wineboot -i >/dev/null 2>&1
       else
-        WINEPREFIX=$template WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i >/dev/null 2>&1
+        WINEPREFIX=$template WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$WINE" wineboot -i >/dev/null 2>&1
       fi
       WINEPREFIX=$template "$WINESERVER" -w
       [ -f "$template/system.reg" ] || exit 1
