@@ -84,12 +84,16 @@ extern "C" void ReportAbort(int) {
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const uintptr_t code_begin = reinterpret_cast<uintptr_t>(base) + nt->OptionalHeader.BaseOfCode;
   const uintptr_t code_end = code_begin + nt->OptionalHeader.SizeOfCode;
-  const auto* tib = reinterpret_cast<const NT_TIB*>(NtCurrentTeb());
   volatile uintptr_t marker = 0;
+  // the committed part of the stack above this frame ends at its base
+  MEMORY_BASIC_INFORMATION stack = {};
+  const uintptr_t* end = const_cast<uintptr_t*>(&marker);
+  if (VirtualQuery(end, &stack, sizeof(stack)))
+    end = reinterpret_cast<const uintptr_t*>(static_cast<const char*>(stack.BaseAddress) + stack.RegionSize);
   int shown = 0;
-  for (const volatile uintptr_t* word = &marker; word < static_cast<const uintptr_t*>(tib->StackBase) && shown < 60; ++word)
+  for (const volatile uintptr_t* word = &marker; word < end && shown < 60; ++word)
     if (*word >= code_begin && *word < code_end) {
-      std::fprintf(stderr, " %#lx", static_cast<unsigned long>(*word));
+      std::fprintf(stderr, " %p", reinterpret_cast<void*>(*word));
       ++shown;
     }
   std::fputs("\n", stderr);
