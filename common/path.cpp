@@ -63,6 +63,20 @@ bool IsPlainFileName(const char* name) {
   return !IsDeviceName(name, first_dot ? static_cast<size_t>(first_dot - name) : std::strlen(name));
 }
 
+bool ProgramFolderOf(const char* program_path, char* folder, size_t size) {
+  const char* last_backslash = nullptr;
+  for (const char* p = program_path; *p; p = NextCharPtr(LeadByteTable, p))
+    if (*p == '\\') last_backslash = p;
+  if (!last_backslash) return false;
+  size_t folder_length = static_cast<size_t>(last_backslash - program_path);
+  // "C:\" keeps its backslash: "C:" alone would name the current folder of drive C.
+  if (folder_length > 0 && IsDriveColon(last_backslash[-1])) ++folder_length;
+  if (folder_length >= size) return false;
+  std::memcpy(folder, program_path, folder_length);
+  folder[folder_length] = '\0';
+  return true;
+}
+
 const char* LastCharPtr(const char* text) {
   const char* last = text;
   for (const char* p = text; *p; p = StepChar(p)) last = p;

@@ -31,6 +31,11 @@ inline bool IsDriveColon(int c) { return c == ':'; }
 const char* NamePart(const char* path);
 char* NamePart(char* path);
 
+// The program folder of a program path: the path up to its last backslash,
+// which stays when a colon precedes it (a drive root such as C:\). False
+// when the path has no backslash or the folder does not fit.
+bool ProgramFolderOf(const char* program_path, char* folder, size_t size);
+
 // Start of the last character; the text itself when it is empty.
 const char* LastCharPtr(const char* text);
 
@@ -40,6 +45,7 @@ const char* LastCharPtr(const char* text);
 // PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension and in any
 // letter case), which Windows opens instead of a file.
 bool IsPlainFileName(const char* name);
+
 // Appends a backslash unless the path is empty or already ends in one.
 // False (path unchanged) when the buffer of size bytes has no room.
 bool AppendBackslash(char* path, size_t size);

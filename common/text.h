@@ -28,6 +28,7 @@ bool IsSafeStringFormat(const char* format);
 // or control character: the only kind of text handed to the shell as a web
 // page, so that a translation cannot make it start a program.
 bool IsWebAddress(const char* text);
+
 // Writes format with its "%s" (if any) replaced by arg and each "%%" by "%";
 // dst must not overlap either. False, with dst untouched, when format is not
 // a safe string format or the result does not fit.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/list_entries.h"
+#include "common/list_file.h"
 #include "common/os_version.h"
 #include "common/path.h"
 #include "common/text.h"
@@ -10,8 +12,6 @@
 #include "res/resource.h"
 #include "res/version.h"
 #include "shell/program_files.h"
-#include "common/list_file.h"
-#include "common/list_entries.h"
 
 const char CapabilitiesKey[] = "Software\\Zobrix\\Capabilities";
 const char FileAssociationsKey[] = "Software\\Zobrix\\Capabilities\\FileAssociations";
@@ -75,20 +75,14 @@ bool InstalledBytes(const char* folder, const char* program, unsigned long long*
   return true;
 }
 
-// The folder of the program's path, with its closing backslash.
-bool ProgramFolder(const char* program, char* folder, size_t size) {
-  folder[0] = '\0';
-  return AppendTextCut(folder, size, program, static_cast<size_t>(NamePart(program) - program));
-}
-
 // "EstimatedSize" in KiB, rounded up, of the program's own folder, as the
-// uninstaller deletes it; removed when the list cannot be read, so that a
-// figure of an earlier installation does not stay.
-void WriteEstimatedSize(const char* program) {
+// uninstaller deletes it; removed when the list cannot be read (or there is
+// no program path), so that a figure of an earlier installation does not stay.
+void WriteEstimatedSize(const char* program, const char* program_folder) {
   char folder[1024];
   unsigned long long bytes = 0;
-  if (program && ProgramFolder(program, folder, sizeof(folder)) &&
-      InstalledBytes(folder, program, &bytes)) {
+  if (program && CopyText(folder, sizeof(folder), program_folder) &&
+      AppendBackslash(folder, sizeof(folder)) && InstalledBytes(folder, program, &bytes)) {
     unsigned long long kib = bytes / 1024 + (bytes % 1024 != 0);
     SetRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "EstimatedSize",
                 kib > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(kib));
@@ -126,16 +120,13 @@ void RegisterUninstallEntry() {
   char icon[1024];
   if (ArchiverPath(icon, sizeof(icon)) && AppendText(icon, sizeof(icon), ",0"))
     SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayIcon", icon);
-  // the folder the uninstaller removes, wherever setup was started from;
-  // written as GetCurrentDirectoryA gives folders: "C:\" keeps its backslash
+  // the folder the uninstaller removes, wherever setup was started from, as
+  // the uninstaller finds it
   char folder[1024];
-  if (have_program && ProgramFolder(program, folder, sizeof(folder))) {
-    const char* last = LastCharPtr(folder);
-    if (last > folder && *last == '\\' && last[-1] != ':') folder[last - folder] = '\0';
-    SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "InstallLocation", folder);
-  }
+  const bool have_folder = have_program && ProgramFolderOf(program, folder, sizeof(folder));
+  if (have_folder) SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "InstallLocation", folder);
   SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayVersion", UNINSTALL_VERSION_TEXT);
-  WriteEstimatedSize(have_program ? program : nullptr);
+  WriteEstimatedSize(have_folder ? program : nullptr, folder);
   // there is no change or repair mode: the list offers only removal
   SetRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "NoModify", 1);
   SetRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "NoRepair", 1);

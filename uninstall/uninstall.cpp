@@ -5,13 +5,13 @@
 
 #include <cstring>
 
+#include "common/list_file.h"
 #include "common/os_version.h"
 #include "common/path.h"
 #include "common/text.h"
 #include "lang/lang_library.h"
 #include "lang/messages.h"
 #include "res/resource.h"
-#include "common/list_file.h"
 #include "uninstall/registry_cleanup.h"
 #include "uninstall/uninstall_list.h"
 #include "uninstall/uninstall_text.h"

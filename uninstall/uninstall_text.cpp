@@ -7,12 +7,6 @@
 
 namespace {
 
-// Length of the character that starts at text[0], within length bytes.
-size_t CharLength(const char* text, size_t length) {
-  if (length >= 2 && LeadByteTable.Lead[static_cast<unsigned char>(text[0])]) return 2;
-  return 1;
-}
-
 // Writes into a caller's buffer and remembers whether everything fitted; the
 // text is NUL-terminated as long as it fits.
 class TextWriter {
@@ -59,22 +53,6 @@ class TextWriter {
 char* TrimLineEnd(char* text) {
   text[TrimmedLength(text, std::strlen(text))] = '\0';
   return text;
-}
-
-bool ProgramFolderOf(const char* program_path, char* folder, size_t size) {
-  size_t length = std::strlen(program_path);
-  const char* last_backslash = nullptr;
-  for (const char* p = program_path; *p;
-       p += CharLength(p, length - static_cast<size_t>(p - program_path)))
-    if (*p == '\\') last_backslash = p;
-  if (!last_backslash) return false;
-  size_t folder_length = static_cast<size_t>(last_backslash - program_path);
-  // "C:\" keeps its backslash: "C:" alone would name the current folder of drive C.
-  if (folder_length > 0 && IsDriveColon(last_backslash[-1])) ++folder_length;
-  if (folder_length >= size) return false;
-  std::memcpy(folder, program_path, folder_length);
-  folder[folder_length] = '\0';
-  return true;
 }
 
 bool BatchFilePath(char* path, size_t size, const char* temp_folder) {

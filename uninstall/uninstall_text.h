@@ -1,17 +1,13 @@
 #pragma once
-// Texts of the uninstaller: the program folder, the self-removal batch file
-// and the command line that starts it. No <windows.h> here. Every function that writes into a buffer
-// refuses (returns false) a text that does not fit instead of cutting it.
+// Texts of the uninstaller: the self-removal batch file and the command line
+// that starts it. No <windows.h> here. Every function that writes into a
+// buffer refuses (returns false) a text that does not fit instead of cutting
+// it.
 #include <cstddef>
 
 // Removes every trailing carriage return, line feed, blank and tab in place;
 // returns text.
 char* TrimLineEnd(char* text);
-
-// The program folder of a program path: the path up to its last backslash,
-// which stays when a colon precedes it (a drive root such as C:\). False
-// when the path has no backslash or the folder does not fit.
-bool ProgramFolderOf(const char* program_path, char* folder, size_t size);
 
 // The batch file: the temporary folder, which ends in a backslash, followed
 // by "Uninstall_Kex.Bat".

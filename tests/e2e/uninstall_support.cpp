@@ -216,6 +216,17 @@ std::string ProgramSummary() {
   return FileSummary(bytes);
 }
 
+testing::AssertionResult OnlyTheProgramLeft(const Installation& installation) {
+  Sleep(500);
+  const std::vector<std::string> tree = Tree(installation.Folder());
+  const std::string program = "uninstall.exe = " + ProgramSummary();
+  if (tree.size() == 1 && tree[0] == program) return testing::AssertionSuccess();
+  testing::AssertionResult failure = testing::AssertionFailure();
+  failure << "the installation holds:";
+  for (const std::string& entry : tree) failure << "\n  " << entry;
+  return failure;
+}
+
 std::string ExpectedBatchText(const std::string& program, const std::string& folder,
                               const std::string& batch) {
   std::string text = testenv::IsWin9xFamily() ? "start /wait " : "";

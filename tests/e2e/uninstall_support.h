@@ -2,6 +2,7 @@
 // Shared by the uninstall end-to-end tests: an installation folder with a
 // copy of the program under test, runs of it, and the wait for the batch
 // file that removes the program and its folder after the program has ended.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
@@ -83,6 +84,10 @@ std::wstring ProgramString(UINT id);
 std::vector<std::string> Tree(const std::string& root);
 // The program under test as Tree() shows it.
 std::string ProgramSummary();
+// For a run that must start no self-removal: half a second after the program
+// ended (a command interpreter started anyway would be deleting by then),
+// the installation holds the program alone. The failure shows the tree.
+testing::AssertionResult OnlyTheProgramLeft(const Installation& installation);
 
 // The batch text that the program writes, from the three paths exactly as
 // they are to appear in it; the first line as on the family of this process.

@@ -48,66 +48,6 @@ TEST(UninstallTrimLineEnd, TrimmedLengthStopsAtTheGivenLength) {
   EXPECT_EQ(TrimmedLength("  ", 2), 0u);
 }
 
-// --- ProgramFolderOf -------------------------------------------------------
-
-struct FolderCase {
-  const char* program;
-  bool ok;
-  const char* folder;
-};
-
-TEST(UninstallProgramFolder, CutsAtTheLastBackslash) {
-  const FolderCase cases[] = {
-      {"C:\\Program Files\\Zobrix\\uninstall.exe", true, "C:\\Program Files\\Zobrix"},
-      {"C:\\Zobrix\\uninstall.exe", true, "C:\\Zobrix"},
-      {"\\\\server\\share\\uninstall.exe", true, "\\\\server\\share"},
-      {"uninstall.exe", false, ""},
-      {"C:uninstall.exe", false, ""},
-      {"", false, ""},
-  };
-  for (const FolderCase& c : cases) {
-    char folder[64] = "unchanged";
-    EXPECT_EQ(ProgramFolderOf(c.program, folder, sizeof(folder)), c.ok) << c.program;
-    if (c.ok) {
-      EXPECT_STREQ(folder, c.folder) << c.program;
-    }
-  }
-}
-
-TEST(UninstallProgramFolder, DriveRootKeepsItsBackslash) {
-  char folder[16];
-  ASSERT_TRUE(ProgramFolderOf("C:\\uninstall.exe", folder, sizeof(folder)));
-  EXPECT_STREQ(folder, "C:\\");
-  ASSERT_TRUE(ProgramFolderOf("d:\\x", folder, sizeof(folder)));
-  EXPECT_STREQ(folder, "d:\\");
-}
-
-TEST(UninstallProgramFolder, TrailByteBackslashIsNotASeparator) {
-  auto gbk = Gbk();  // "\x81\x5C" (乗) has the backslash as its trail byte
-  char folder[32];
-  // C:\乗\u.exe: the separator is the backslash after the character.
-  ASSERT_TRUE(ProgramFolderOf("C:\\\x81\x5C\\u.exe", folder, sizeof(folder)));
-  EXPECT_STREQ(folder, "C:\\\x81\x5C");
-  // C:\ab乗u.exe: the only separator is the one after the drive.
-  ASSERT_TRUE(ProgramFolderOf("C:\\ab\x81\x5Cu.exe", folder, sizeof(folder)));
-  EXPECT_STREQ(folder, "C:\\");
-}
-
-TEST(UninstallProgramFolder, WithoutLeadBytesTheSameBytesSplitAtTheLastBackslash) {
-  char folder[32];
-  ASSERT_TRUE(ProgramFolderOf("C:\\ab\x81\x5Cu.exe", folder, sizeof(folder)));
-  EXPECT_STREQ(folder, "C:\\ab\x81");
-}
-
-TEST(UninstallProgramFolder, ExactFitAndOneByteTooLong) {
-  const char* program = "C:\\abc\\u.exe";  // folder "C:\abc": 6 characters
-  char folder[7];
-  EXPECT_TRUE(ProgramFolderOf(program, folder, 7));
-  EXPECT_STREQ(folder, "C:\\abc");
-  char small[6] = "xxxxx";
-  EXPECT_FALSE(ProgramFolderOf(program, small, 6));
-}
-
 // --- IsEntryInsideFolder ---------------------------------------------------
 
 struct EntryCase {
