@@ -2,6 +2,7 @@ set(UNINSTALL_PURE_SOURCES
   uninstall/uninstall_list.cpp
   uninstall/uninstall_text.cpp)
 set(UNINSTALL_WIN_SOURCES
+  uninstall/listed_entry.cpp
   uninstall/registry_cleanup.cpp
   uninstall/uninstall.cpp)
 set(UNINSTALL_UNIT_TESTS
