@@ -397,6 +397,18 @@ TEST_F(UninstallRun, CommandLineThatDoesNotFitStartsNoSelfRemoval) {
   SetEnvironmentVariableA("COMSPEC", saved);
 }
 
+// A text value under HKEY_CURRENT_USER; the key is made when missing.
+bool SetUserText(const char* key_path, const char* name, const std::string& text) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key_path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  LONG set = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>(text.size() + 1));
+  RegCloseKey(key);
+  return set == ERROR_SUCCESS;
+}
+
 // The user's environment reaches an elevated process: "COMSPEC" naming a
 // program of the user's must not have it started with those rights. Nor may
 // the command interpreter's AutoRun, which the user's processes write into
@@ -420,14 +432,7 @@ TEST_F(UninstallRun, ElevatedRunIgnoresTheInterpreterOfTheEnvironmentAndAutoRun)
   ASSERT_TRUE(CopyFileA((tests_folder + "\\trace_program.exe").c_str(), interpreter.c_str(), TRUE));
   const char kProcessorKey[] = "Software\\Microsoft\\Command Processor";
   testenv::RegistryGuard processor(HKEY_CURRENT_USER, kProcessorKey);
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kProcessorKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr),
-            ERROR_SUCCESS);
-  LONG set = RegSetValueExA(key, "AutoRun", 0, REG_SZ, reinterpret_cast<const BYTE*>(interpreter.c_str()),
-                            static_cast<DWORD>(interpreter.size() + 1));
-  RegCloseKey(key);
-  ASSERT_EQ(set, ERROR_SUCCESS);
+  ASSERT_TRUE(SetUserText(kProcessorKey, "AutoRun", interpreter));
   char saved[1024] = "";
   DWORD saved_length = GetEnvironmentVariableA("COMSPEC", saved, sizeof(saved));
   ASSERT_TRUE(saved_length > 0 && saved_length < sizeof(saved));
@@ -460,13 +465,7 @@ TEST_F(UninstallRun, BeforeVistaTheUserTempBatchRunsByComspec) {
   if (testenv::IsWin9xFamily()) GTEST_SKIP() << "the 9x family takes this road in every test";
   const char kDefaultsKey[] = "Software\\Wine\\AppDefaults\\uninstall.exe";
   testenv::RegistryGuard defaults(HKEY_CURRENT_USER, kDefaultsKey);
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kDefaultsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr),
-            ERROR_SUCCESS);
-  LONG set = RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("winxp"), 6);
-  RegCloseKey(key);
-  ASSERT_EQ(set, ERROR_SUCCESS);
+  ASSERT_TRUE(SetUserText(kDefaultsKey, "Version", "winxp"));
   Installation installation;
   ASSERT_TRUE(installation.Ready());
   ASSERT_TRUE(installation.AddFile("a.txt"));
