@@ -4,6 +4,7 @@ set(UNINSTALL_PURE_SOURCES
 set(UNINSTALL_WIN_SOURCES
   uninstall/listed_entry.cpp
   uninstall/registry_cleanup.cpp
+  uninstall/self_removal.cpp
   uninstall/uninstall.cpp)
 set(UNINSTALL_UNIT_TESTS
   tests/unit/uninstall_text_test.cpp
