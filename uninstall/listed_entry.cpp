@@ -71,7 +71,8 @@ InstallationFolder::InstallationFolder(const char* folder) {
   final_path_ = KernelFunction<FinalPathFunction>("GetFinalPathNameByHandleW");
   get_information_ = KernelFunction<FileInformationFunction>("GetFileInformationByHandleEx");
   set_information_ = KernelFunction<FileInformationFunction>("SetFileInformationByHandle");
-  if (!final_path_ || !get_information_ || !set_information_) return;
+  reopen_ = KernelFunction<ReopenFunction>("ReOpenFile");
+  if (!final_path_ || !get_information_ || !set_information_ || !reopen_) return;
   // The folder's own place, wherever links on the way to it lead.
   HANDLE handle = CreateFileA(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -96,20 +97,32 @@ bool InstallationFolder::Contains(HANDLE entry) const {
   return length > place_length_ && length < kCapacity && std::wmemcmp(path, place_, place_length_) == 0;
 }
 
+// The attributes are cleared through the open entry: by name they could
+// reach another file. Wine changes them through any handle; Windows wants
+// the right to write them, which the entry's open leaves out (under Wine it
+// would make every open one for writing, which a read-only file refuses),
+// so the same file is opened again for it.
+bool InstallationFolder::ClearAttributes(HANDLE entry) const {
+  FileBasic basic = {};
+  if (!get_information_(entry, kFileBasicInfo, &basic, sizeof(basic)) || !(basic.FileAttributes & kClearable))
+    return false;
+  FileBasic cleared = {};
+  cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (set_information_(entry, kFileBasicInfo, &cleared, sizeof(cleared))) return true;
+  HANDLE writable = reopen_(entry, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
+  if (writable == INVALID_HANDLE_VALUE) return false;
+  bool changed = set_information_(writable, kFileBasicInfo, &cleared, sizeof(cleared)) != 0;
+  CloseHandle(writable);
+  return changed;
+}
+
 EntryResult InstallationFolder::DeleteOpened(HANDLE entry) const {
   FileDisposition disposition = {TRUE};
   if (set_information_(entry, kFileDispositionInfo, &disposition, sizeof(disposition)))
     return EntryResult::Deleted;
   // A folder goes once the passes have emptied it.
-  if (GetLastError() == ERROR_DIR_NOT_EMPTY) return EntryResult::Failed;
-  // The attributes are cleared through the same handle: by name they could
-  // reach another file.
-  FileBasic basic = {};
-  if (!get_information_(entry, kFileBasicInfo, &basic, sizeof(basic)) || !(basic.FileAttributes & kClearable))
-    return EntryResult::Failed;
-  FileBasic cleared = {};
-  cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  if (!set_information_(entry, kFileBasicInfo, &cleared, sizeof(cleared))) return EntryResult::Failed;
+  if (GetLastError() == ERROR_DIR_NOT_EMPTY || !ClearAttributes(entry)) return EntryResult::Failed;
   return set_information_(entry, kFileDispositionInfo, &disposition, sizeof(disposition)) ? EntryResult::Deleted
                                                                                           : EntryResult::Failed;
 }
@@ -123,7 +136,7 @@ EntryResult InstallationFolder::Delete(const char* path) const {
   // FILE_SHARE_DELETE nobody can move the entry between the check and its
   // deletion. The one open serves both, as the deletion by name opens the
   // entry once too.
-  HANDLE entry = CreateFileA(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+  HANDLE entry = CreateFileA(path, DELETE | FILE_READ_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (entry == INVALID_HANDLE_VALUE) {

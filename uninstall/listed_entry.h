@@ -21,14 +21,17 @@ class InstallationFolder {
  private:
   typedef DWORD(WINAPI* FinalPathFunction)(HANDLE, LPWSTR, DWORD, DWORD);
   typedef BOOL(WINAPI* FileInformationFunction)(HANDLE, int, LPVOID, DWORD);
+  typedef HANDLE(WINAPI* ReopenFunction)(HANDLE, DWORD, DWORD, DWORD);
   static const DWORD kCapacity = 1024;
 
   bool Contains(HANDLE entry) const;
   EntryResult DeleteOpened(HANDLE entry) const;
+  bool ClearAttributes(HANDLE entry) const;
 
   FinalPathFunction final_path_ = nullptr;
   FileInformationFunction get_information_ = nullptr;
   FileInformationFunction set_information_ = nullptr;
+  ReopenFunction reopen_ = nullptr;
   // The folder's final path with a backslash at its end; empty when the
   // entries are deleted by their names alone.
   WCHAR place_[kCapacity] = {};
