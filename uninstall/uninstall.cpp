@@ -12,7 +12,9 @@
 #include "lang/lang_library.h"
 #include "lang/messages.h"
 #include "res/resource.h"
+#include "uninstall/held_files.h"
 #include "uninstall/registry_cleanup.h"
+#include "uninstall/restart_removal.h"
 #include "uninstall/uninstall_list.h"
 #include "uninstall/uninstall_text.h"
 
@@ -376,21 +378,26 @@ void RunUninstall(bool silent) {
     return;
 
   char command[512];
+  bool restart_completes = false;
   {
     FileList list;
     if (!list.Open(kListName)) {
       ShowListError();
       return;
     }
+    if (!silent) AskWhileFilesAreHeld(list.Text(), list.Entries(), list.Count(), folder);
     CleanUpRegistry();
     ProgramLangLibrary.Unload();
     DeleteExtraFile("zobrix.gid");
     DeleteExtraFile("zobrix.fts");
+    size_t left = 0;
     RunDeletionPasses(list.Text(), list.Entries(), list.Count(), folder, DeleteListedEntry,
-                      nullptr);
+                      nullptr, &left);
+    restart_completes = ScheduleLeftovers(list.Text(), list.Entries(), left, folder);
     list.Close();
     DeleteFileA(kListName);
   }
+  if (restart_completes && !silent) ShowRestartNotice();
   if (!PrepareSelfRemoval(program, command, sizeof(command))) return;
   StartSelfRemoval(command);
 }
