@@ -52,7 +52,7 @@ void ActOnSwitch(SwitchWord word, void*) {
       break;
     case SwitchWord::Warning:
       if (ProgramRemovedAtRestart)
-        ShowRestartNotice();
+        RestartNotice().Show();
       else
         ShowUninstallNotice();
       break;

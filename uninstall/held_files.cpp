@@ -114,16 +114,25 @@ void AskRestartManager(const char* data, const ListEntry* entries, size_t count,
   };
   ForEachFile(data, entries, count, folder, take);
 
-  RM_PROCESS_INFO found[16];
+  // The list is filled only when all of it fits; it may grow between the
+  // calls while programs start.
   UINT needed = 0;
-  UINT got = sizeof(found) / sizeof(found[0]);
+  UINT got = 0;
   DWORD reasons = 0;
-  DWORD result = get_list(session, &needed, &got, found, &reasons);
-  // ERROR_MORE_DATA: more than sixteen programs; the message names no more.
-  if (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) {
-    if (result == ERROR_MORE_DATA) got = sizeof(found) / sizeof(found[0]);
+  RM_PROCESS_INFO* found = nullptr;
+  HANDLE heap = GetProcessHeap();
+  DWORD result = get_list(session, &needed, &got, nullptr, &reasons);
+  for (int attempt = 0; attempt < 3 && result == ERROR_MORE_DATA && needed > 0 && needed < 1024;
+       ++attempt) {
+    if (found) HeapFree(heap, 0, found);
+    got = needed + 4;
+    found = static_cast<RM_PROCESS_INFO*>(HeapAlloc(heap, 0, got * sizeof(RM_PROCESS_INFO)));
+    if (!found) break;
+    result = get_list(session, &needed, &got, found, &reasons);
+  }
+  if (result == ERROR_SUCCESS && found) {
     DWORD own = GetCurrentProcessId();
-    for (UINT i = 0; i < got && i < sizeof(found) / sizeof(found[0]); ++i) {
+    for (UINT i = 0; i < got; ++i) {
       if (found[i].Process.dwProcessId == own) continue;
       char name[CCH_RM_MAX_APP_NAME * 2 + 2];
       found[i].strAppName[CCH_RM_MAX_APP_NAME] = L'\0';
@@ -132,6 +141,7 @@ void AskRestartManager(const char* data, const ListEntry* entries, size_t count,
         names->Add(name);
     }
   }
+  if (found) HeapFree(heap, 0, found);
   end(session);
   FreeLibrary(module);
 }

@@ -124,12 +124,16 @@ bool ScheduleProgramRemoval() {
   return RemoveAtRestart(folder);
 }
 
-void ShowRestartNotice() {
-  char text[512];
-  const char* caption = GetMsgText(MSG_UNINSTALL_CAPTION);
-  const char* shown = GetMsgText(MSG_RESTART_COMPLETES);
-  if (CopyText(text, sizeof(text), GetMsgText(MSG_UNINSTALL_DONE)) &&
-      AppendText(text, sizeof(text), "\n") && AppendText(text, sizeof(text), shown))
-    shown = text;
-  MessageBoxA(nullptr, shown, caption, MB_ICONINFORMATION | MB_SETFOREGROUND);
+RestartNotice::RestartNotice() {
+  CopyText(caption_, sizeof(caption_), GetMsgText(MSG_UNINSTALL_CAPTION));
+  const char* second_line = GetMsgText(MSG_RESTART_COMPLETES);
+  // Should both lines not fit, the second, which says what is left to do,
+  // stands alone.
+  if (!CopyText(text_, sizeof(text_), GetMsgText(MSG_UNINSTALL_DONE)) ||
+      !AppendText(text_, sizeof(text_), "\n") || !AppendText(text_, sizeof(text_), second_line))
+    CopyText(text_, sizeof(text_), second_line);
+}
+
+void RestartNotice::Show() const {
+  MessageBoxA(nullptr, text_, caption_, MB_ICONINFORMATION | MB_SETFOREGROUND);
 }

@@ -10,11 +10,11 @@
 // section of WININIT.INI on the 9x family. True when it was noted.
 bool RemoveAtRestart(const char* path);
 
-// After the deletion passes: the entries that failed (inside folder, which
-// ends in a backslash) and still exist are noted for removal at restart,
-// files first, then folders deeper ones first, then folder itself, whose
-// removal by the batch file the held files prevent. True when anything was
-// noted.
+// After the deletion passes, given the entries that failed (inside folder,
+// which ends in a backslash): the files among them that still exist are
+// noted for removal at restart; when there are any, so are then the folders
+// among them, deeper ones first, and last folder itself, whose removal by
+// the batch file the held files prevent. True when anything was noted.
 bool ScheduleLeftovers(const char* data, const ListEntry* entries, size_t count, const char* folder);
 
 // For the self-removal batch file, when its attempts to delete the program
@@ -24,5 +24,14 @@ bool ScheduleLeftovers(const char* data, const ListEntry* entries, size_t count,
 bool ScheduleProgramRemoval();
 
 // Tells the user that the uninstall is complete and that a restart completes
-// the removal.
-void ShowRestartNotice();
+// the removal. The texts are taken when the object is made: the uninstall
+// releases the language library before it knows whether it needs them.
+class RestartNotice {
+ public:
+  RestartNotice();
+  void Show() const;
+
+ private:
+  char text_[512] = "";
+  char caption_[256] = "";
+};

@@ -379,6 +379,7 @@ void RunUninstall(bool silent) {
 
   char command[512];
   bool restart_completes = false;
+  const RestartNotice restart_notice;
   {
     FileList list;
     if (!list.Open(kListName)) {
@@ -397,7 +398,7 @@ void RunUninstall(bool silent) {
     list.Close();
     DeleteFileA(kListName);
   }
-  if (restart_completes && !silent) ShowRestartNotice();
+  if (restart_completes && !silent) restart_notice.Show();
   if (!PrepareSelfRemoval(program, command, sizeof(command))) return;
   StartSelfRemoval(command);
 }

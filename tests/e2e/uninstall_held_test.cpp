@@ -191,4 +191,41 @@ TEST_F(UninstallHeld, QuestionNamesTheHolderAndRetryFinishesWithNothingNoted) {
   EXPECT_FALSE(testenv::ReadFileBytes(WininitPath(), &wininit)) << wininit;
 }
 
+TEST_F(UninstallHeld, ContinueLeavesTheHeldFileToTheRestartAndSaysSo) {
+  Installation installation;
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(installation.AddFile("kexext.dll"));
+  ASSERT_TRUE(installation.WriteList("kexext.dll\r\n"));
+  // Another process holds the library without delete sharing, as a loaded one is held.
+  HANDLE held = CreateFileA((installation / "kexext.dll").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  testenv::ProgramRun run;
+  ASSERT_TRUE(run.Start(installation.Program(), "", TempPath()));
+  std::vector<std::wstring> texts;
+  // Yes to the confirmation, Cancel (go on) to the question, OK to the notice.
+  for (int button : {IDYES, IDCANCEL, IDOK}) {
+    HWND box = testenv::WaitForWindow(run.ProcessId(), 20000);
+    if (!box) break;
+    texts.push_back(testenv::MessageBoxText(box));
+    testenv::PressButton(box, button);
+    testenv::WaitForWindowGone(box, 10000);
+  }
+  DWORD code = 1;
+  bool ended = run.Wait(30000, &code);
+  bool batch_gone = uninstall_e2e::WaitForBatchFileGone();
+  CloseHandle(held);
+
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[1], Replace(ProgramString(MSG_FILES_IN_USE), L"%s", L"kexext.dll"));
+  EXPECT_EQ(texts[2], ProgramString(MSG_UNINSTALL_DONE) + L"\n" + ProgramString(MSG_RESTART_COMPLETES));
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(batch_gone);
+  EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"kexext.dll = data"}));
+  ASSERT_TRUE(SimulateRestart());
+  if (testenv::IsWin9xFamily()) RemoveDirectoryA(installation.Folder().c_str());  // no folders there
+  EXPECT_FALSE(testenv::PathExists(installation.Folder()));
+}
+
 }  // namespace
