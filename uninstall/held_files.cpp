@@ -51,11 +51,11 @@ typedef DWORD(WINAPI* RmGetListFunction)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, 
 typedef DWORD(WINAPI* RmEndSessionFunction)(DWORD);
 
 // The files to ask about: the listed entries that fit and stay inside the
-// folder, then the files directly in the folder. Calls take(path, context)
-// for each.
+// folder, then, with folder_files, the files directly in the folder. Calls
+// take(path) for each.
 template <typename Take>
 void ForEachFile(const char* data, const ListEntry* entries, size_t count, const char* folder,
-                 Take take) {
+                 bool folder_files, Take take) {
   char path[1024];
   for (size_t i = 0; i < count; ++i) {
     const char* entry = data + entries[i].Offset;
@@ -65,6 +65,7 @@ void ForEachFile(const char* data, const ListEntry* entries, size_t count, const
       take(path);
   }
   char pattern[1024];
+  if (!folder_files) return;
   if (!CopyText(pattern, sizeof(pattern), folder) || !AppendText(pattern, sizeof(pattern), "*"))
     return;
   WIN32_FIND_DATAA found;
@@ -104,15 +105,21 @@ void AskRestartManager(const char* data, const ListEntry* entries, size_t count,
     FreeLibrary(module);
     return;
   }
-  // One file at a time: the list may be long, and each call adds to the
+  // A few files per call: the list may be long, and each call adds to the
   // session's set.
+  const int kBatch = 16;
+  static WCHAR wide[kBatch][1024];
+  LPCWSTR batch[kBatch];
+  int batched = 0;
   auto take = [&](const char* path) {
-    WCHAR wide[1024];
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, 1024) <= 0) return;
-    LPCWSTR one = wide;
-    register_files(session, 1, &one, 0, nullptr, 0, nullptr);
+    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide[batched], 1024) <= 0) return;
+    batch[batched] = wide[batched];
+    if (++batched < kBatch) return;
+    register_files(session, batched, batch, 0, nullptr, 0, nullptr);
+    batched = 0;
   };
-  ForEachFile(data, entries, count, folder, take);
+  ForEachFile(data, entries, count, folder, true, take);
+  if (batched > 0) register_files(session, batched, batch, 0, nullptr, 0, nullptr);
 
   // The list is filled only when all of it fits; it may grow between the
   // calls while programs start.
@@ -177,7 +184,7 @@ void TryProgramFiles(const char* data, const ListEntry* entries, size_t count, c
     else if (GetLastError() == ERROR_SHARING_VIOLATION)
       names->Add(NamePart(path));
   };
-  ForEachFile(data, entries, count, folder, take);
+  ForEachFile(data, entries, count, folder, false, take);
 }
 
 }  // namespace
