@@ -168,17 +168,20 @@ bool IsProgramFile(const char* path) {
 // file that a process holds without delete sharing cannot be opened for
 // deletion; both fail with a sharing violation (a read-only file is refused
 // with another error). Only programs and libraries are tried: the test costs
-// about what a deletion does.
+// about what a deletion does. The 9x family knows neither the right to
+// delete nor delete sharing, and refuses a call that asks for them.
 void TryProgramFiles(const char* data, const ListEntry* entries, size_t count, const char* folder,
                      NameList* names) {
   char own[1024];
   DWORD length = GetModuleFileNameA(nullptr, own, sizeof(own));
   if (length == 0 || length >= sizeof(own)) own[0] = '\0';
+  bool nt_family = GetNtVersion() != 0;
+  DWORD access = nt_family ? DELETE | FILE_WRITE_DATA : GENERIC_WRITE;
+  DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | (nt_family ? FILE_SHARE_DELETE : 0);
   auto take = [&](const char* path) {
     if (!IsProgramFile(path) || CompareTextNoCase(path, own) == 0) return;
-    HANDLE file = CreateFileA(path, DELETE | FILE_WRITE_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
     if (file != INVALID_HANDLE_VALUE)
       CloseHandle(file);
     else if (GetLastError() == ERROR_SHARING_VIOLATION)
