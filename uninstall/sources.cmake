@@ -6,6 +6,7 @@ set(UNINSTALL_WIN_SOURCES
   uninstall/held_files.cpp
   uninstall/registry_cleanup.cpp
   uninstall/restart_removal.cpp
+  uninstall/self_removal.cpp
   uninstall/uninstall.cpp)
 set(UNINSTALL_UNIT_TESTS
   tests/unit/uninstall_text_test.cpp
