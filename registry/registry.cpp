@@ -70,6 +70,17 @@ bool SetRegString(HKEY hive, const char* text, const char* name, const char* val
   return SetValue(hive, text, name, REG_SZ, value, static_cast<DWORD>(strlen(value) + 1));
 }
 
+bool SetRegStringDeleting(HKEY hive, const char* text, const char* name, const char* value,
+                          const char* stale_name) {
+  HKEY key = CreateRegKey(hive, text);
+  if (!key) return false;
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                 static_cast<DWORD>(strlen(value) + 1));
+  RegDeleteValueA(key, stale_name);
+  CloseRegKey(key);
+  return true;
+}
+
 bool SetUserRegString(const char* text, const char* name, const char* value) {
   return SetRegString(HKEY_CURRENT_USER, text, name, value);
 }

@@ -9,6 +9,10 @@
 // REG_SZ with its terminator. True when the key could be created.
 bool SetRegString(HKEY hive, const char* text, const char* name, const char* value);
 bool SetUserRegString(const char* text, const char* name, const char* value);
+// The same, and then deletes the value stale_name from that key, through one
+// opening of the key. True when the key could be created.
+bool SetRegStringDeleting(HKEY hive, const char* text, const char* name, const char* value,
+                          const char* stale_name);
 // REG_DWORD, 4 bytes. True when the key could be created.
 bool SetRegDword(HKEY hive, const char* text, const char* name, DWORD value);
 bool SetUserRegDword(const char* text, const char* name, DWORD value);
