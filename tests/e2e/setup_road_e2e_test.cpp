@@ -354,6 +354,18 @@ TEST_F(SetupRoad, SilentSetupThenUninstallGivesTheRegistryBack) {
 
   ASSERT_TRUE(RunInstalled("/setup /s", InstallFolder()));
   ExpectSetupApplied(places_);
+  if (wow64) {
+    // what an earlier version's setup left in the 32-bit view: the uninstall takes it too
+    const std::string server = std::string("CLSID\\") + kClsid + "\\InProcServer32";
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, "Software\\RegisteredApplications", "Zobrix", "Software\\Zobrix\\Capabilities") &&
+                SetString(HKEY_LOCAL_MACHINE, "Software\\Zobrix\\Capabilities\\FileAssociations", ".zip", "Zobrix.ZIP") &&
+                SetString(HKEY_CLASSES_ROOT, server, "", InstallFolder() + "\\kexext.dll") &&
+                SetString(HKEY_LOCAL_MACHINE, std::string(kApprovedKey).substr(5), kClsid, "Zobrix shell extension"));
+    const std::string planted = Join(ProductTracesIn(View::Bits32));
+    for (const std::string& trace : {std::string("key HKLM\\Software\\Zobrix"), "key " + ClassKey(),
+                                     std::string("value Zobrix in "), std::string("value ") + kClsid})
+      ASSERT_NE(planted.find(trace), std::string::npos) << trace << " in\n" << planted;
+  }
 
   ASSERT_TRUE(RunInstalled("/s", uninstall_e2e::TempPath()));
   EXPECT_TRUE(WaitUntilGone(InstallFolder())) << "the installation folder stayed: "
