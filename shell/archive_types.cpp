@@ -119,7 +119,8 @@ void OfferInOpenWith(const ExtensionKeys& keys, int row) {
   if (!RegKeyExists(HKEY_CLASSES_ROOT, keys.open_with))
     SetUserRegDword(keys.record, OpenWithCreatedValue, 1);
   SetRegNone(HKEY_CLASSES_ROOT, keys.open_with, FileTypeOfRow(row));
-  SetRegString(HKEY_LOCAL_MACHINE, FileAssociationsKey, keys.extension, FileTypeOfRow(row));
+  SetRegString(HKEY_LOCAL_MACHINE, FileAssociationsKey, keys.extension, FileTypeOfRow(row),
+               CapabilitiesView);
 }
 
 // Whoever owns the extension now and whichever system wrote them: only the
@@ -127,7 +128,7 @@ void OfferInOpenWith(const ExtensionKeys& keys, int row) {
 // it and nothing else is left in it.
 void WithdrawFromOpenWith(const ExtensionKeys& keys, int row) {
   DeleteRegValue(HKEY_CLASSES_ROOT, keys.open_with, FileTypeOfRow(row));
-  DeleteRegValue(HKEY_LOCAL_MACHINE, FileAssociationsKey, keys.extension);
+  DeleteRegValue(HKEY_LOCAL_MACHINE, FileAssociationsKey, keys.extension, CapabilitiesView);
   if (GetUserRegDword(keys.record, OpenWithCreatedValue, 0) == 0) return;
   if (RegKeyIsEmpty(HKEY_CLASSES_ROOT, keys.open_with)) DeleteRegKey(HKEY_CLASSES_ROOT, keys.open_with);
   DeleteRegValue(HKEY_CURRENT_USER, keys.record, OpenWithCreatedValue);
