@@ -12,6 +12,7 @@
 #include "lang/lang_file.h"
 #include "lang/lang_library.h"
 #include "res/resource.h"
+#include "uninstall/restart_removal.h"
 #include "uninstall/uninstall.h"
 
 namespace {
@@ -23,6 +24,9 @@ __attribute__((used)) const LeadBytes* const ProgramLeadBytes = &LeadByteTable;
 
 // Held only so that the window class "RICHEDIT" of the setup dialog exists.
 HMODULE RichEditLibrary = nullptr;
+
+// Set by /restart, which the self-removal batch file puts before /warning.
+bool ProgramRemovedAtRestart = false;
 
 // A system DLL by its full path, so that a DLL of the same name in the
 // program's or the current folder is never loaded in its stead.
@@ -42,9 +46,15 @@ void ActOnSwitch(SwitchWord word, void*) {
     case SwitchWord::Wait:
       Sleep(2000);
       break;
-    case SwitchWord::Warning:
+    case SwitchWord::Restart:
       // the self-removal batch file could not delete the program file
-      ShowUninstallNotice();
+      ProgramRemovedAtRestart = ScheduleProgramRemoval();
+      break;
+    case SwitchWord::Warning:
+      if (ProgramRemovedAtRestart)
+        RestartNotice().Show();
+      else
+        ShowUninstallNotice();
       break;
     case SwitchWord::Setup:
     case SwitchWord::Other:
@@ -72,11 +82,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   ProgramLangFile.Load("uninstall.lng");
   OleInitialize(nullptr);
   RichEditLibrary = LoadSystemLibrary("riched32.dll");
-  AppIcon = LoadIconA(hLangModule, ICON_APP);
-  BoldFont = CreateFontA(-12, 0, 0, 0, 700, FALSE, FALSE, FALSE, 134, 0, 0, 0, 0, "MS Sans Serif");
 
   // The service switches /wait and /warning act during the scan.
   SwitchScan scan = ScanSwitches(command_line ? command_line : "", ActOnSwitch, nullptr);
+  // Only dialogs that are shown use them: a silent run shows none.
+  if (!SilentMode) {
+    AppIcon = LoadIconA(hLangModule, ICON_APP);
+    BoldFont = CreateFontA(-12, 0, 0, 0, 700, FALSE, FALSE, FALSE, 134, 0, 0, 0, 0, "MS Sans Serif");
+  }
   if (scan.Setup)
     RunSetup();
   else if (scan.Counted == 0)
@@ -84,6 +97,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
 
   if (RichEditLibrary) FreeLibrary(RichEditLibrary);
   OleUninitialize();
-  DeleteObject(BoldFont);
+  if (BoldFont) DeleteObject(BoldFont);
   return 0;
 }

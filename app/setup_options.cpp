@@ -33,11 +33,6 @@ void ReadIsoFileType(char (&type)[80]) {
   GetRegString(HKEY_CLASSES_ROOT, ".iso", "", type, "", sizeof(type));
 }
 
-bool IsoIsOwnFileType() {
-  char type[80];
-  ReadIsoFileType(type);
-  return EqualIgnoringCase(type, "Zobrix") || EqualIgnoringCase(type, "Zobrix.ZIP");
-}
 
 }  // namespace
 
@@ -48,11 +43,11 @@ void LoadSetupOptions(SetupOptions& options) {
     options.Assoc[i] = GetUserRegDword(key, "Set", 1) != 0;
   }
   // Another program's ".iso" is not taken over unless the user asks again.
-  if (!IsoIsOwnFileType()) {
-    char type[80];
-    ReadIsoFileType(type);
-    if (type[0] != '\0') options.Assoc[IsoTypeIndex] = false;
-  }
+  char iso_type[80];
+  ReadIsoFileType(iso_type);
+  if (iso_type[0] != '\0' && !EqualIgnoringCase(iso_type, "Zobrix") &&
+      !EqualIgnoringCase(iso_type, "Zobrix.ZIP"))
+    options.Assoc[IsoTypeIndex] = false;
   options.Desktop = GetUserRegDword(LinksKey, "Desktop", 0) != 0;
   options.StartMenu = GetUserRegDword(LinksKey, "StartMenu", 0) != 0;
   options.Programs = GetUserRegDword(LinksKey, "Programs", 1) != 0;

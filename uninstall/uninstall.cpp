@@ -10,8 +10,10 @@
 #include "lang/lang_library.h"
 #include "lang/messages.h"
 #include "res/resource.h"
+#include "uninstall/held_files.h"
 #include "uninstall/listed_entry.h"
 #include "uninstall/registry_cleanup.h"
+#include "uninstall/restart_removal.h"
 #include "uninstall/self_removal.h"
 #include "uninstall/uninstall_list.h"
 
@@ -51,22 +53,28 @@ void RunUninstall(bool silent) {
     return;
 
   char command[512];
+  bool restart_completes = false;
+  const RestartNotice restart_notice;
   {
     FileList list;
     if (!list.Open(kListName)) {
       ShowListError();
       return;
     }
+    if (!silent) AskWhileFilesAreHeld(list.Text(), list.Entries(), list.Count(), folder);
     CleanUpRegistry();
     ProgramLangLibrary.Unload();
     DeleteExtraFile("zobrix.gid");
     DeleteExtraFile("zobrix.fts");
     InstallationFolder installation(folder);
+    size_t left = 0;
     RunDeletionPasses(list.Text(), list.Entries(), list.Count(), folder, DeleteListedEntry,
-                      &installation);
+                      &installation, &left);
+    restart_completes = ScheduleLeftovers(list.Text(), list.Entries(), left, folder);
     list.Close();
     DeleteFileA(kListName);
   }
+  if (restart_completes && !silent) restart_notice.Show();
   if (!PrepareSelfRemoval(program, command, sizeof(command))) return;
   StartSelfRemoval(command);
 }

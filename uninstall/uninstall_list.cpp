@@ -3,7 +3,7 @@
 #include "uninstall/uninstall_text.h"
 
 int RunDeletionPasses(const char* data, ListEntry* entries, size_t count, const char* folder,
-                      DeleteEntryFunction remove, void* context) {
+                      DeleteEntryFunction remove, void* context, size_t* left) {
   char path[1024];
   // Entries that can never be deleted from here go before the first pass.
   size_t kept = 0;
@@ -29,6 +29,9 @@ int RunDeletionPasses(const char* data, ListEntry* entries, size_t count, const 
         entries[kept++] = entries[i];
     }
     count = kept;
-    if (successes == 0) return passes;
+    if (successes == 0) {
+      if (left) *left = count;
+      return passes;
+    }
   }
 }

@@ -22,8 +22,8 @@ typedef EntryResult (*DeleteEntryFunction)(const char* path, void* context);
 // entry outside the folder, or whose joined path does not fit a 1024-byte
 // buffer, is never offered: it counts as a failure. An entry that was deleted,
 // found missing or refused can only fail in later passes and is not offered
-// again.
-// Reorders nothing, but drops finished entries from the array. Returns the
-// number of passes.
+// again. Reorders nothing, but drops finished entries from the array: the
+// entries that still failed in the last pass are left at its start, their
+// number in *left when left is not null. Returns the number of passes.
 int RunDeletionPasses(const char* data, ListEntry* entries, size_t count, const char* folder,
-                      DeleteEntryFunction remove, void* context);
+                      DeleteEntryFunction remove, void* context, size_t* left = nullptr);

@@ -686,6 +686,9 @@ const StringCase kStrings[] = {
     {5111, "KEX 恢复卷"},
     {5112, "https://www.zobrix.com/"},
     {5113, "处理 KEX、ZIP 和其他压缩格式"},
+    {5114, "以下程序正在使用 Zobrix 的文件:\n%s\n\n关闭这些程序后按“重试”再检查一次;按“取消”继续卸载,"
+           "仍在使用的文件将在重新启动计算机后删除。"},
+    {5115, "重新启动计算机后将完成删除。"},
 };
 
 TEST_F(Resources, StringTableHoldsEveryMessageInTheAnsiCodePage) {
@@ -703,7 +706,7 @@ TEST_F(Resources, StringTableHoldsEveryMessageInTheAnsiCodePage) {
 TEST_F(Resources, StringTableEndsAtItsFirstAndLastMessage) {
   char buf[256];
   EXPECT_EQ(0, LoadStringA(Module(), 5101 - 1, buf, sizeof(buf)));
-  EXPECT_EQ(0, LoadStringA(Module(), 5113 + 1, buf, sizeof(buf)));
+  EXPECT_EQ(0, LoadStringA(Module(), 5115 + 1, buf, sizeof(buf)));
 }
 
 TEST_F(Resources, UninstallCaptionIsGbkBytes) {
