@@ -74,8 +74,9 @@ InstallationFolder::InstallationFolder(const char* folder) {
   reopen_ = KernelFunction<ReopenFunction>("ReOpenFile");
   if (!final_path_ || !get_information_ || !set_information_ || !reopen_) return;
   // The folder's own place, wherever links on the way to it lead.
-  HANDLE handle = CreateFileA(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle = CreateFileA(folder, FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return;
   DWORD length = final_path_(handle, place_, kCapacity, 0);
   CloseHandle(handle);
@@ -94,7 +95,8 @@ InstallationFolder::InstallationFolder(const char* folder) {
 bool InstallationFolder::Contains(HANDLE entry) const {
   WCHAR path[kCapacity];
   DWORD length = final_path_(entry, path, kCapacity, 0);
-  return length > place_length_ && length < kCapacity && std::wmemcmp(path, place_, place_length_) == 0;
+  return length > place_length_ && length < kCapacity &&
+         std::wmemcmp(path, place_, place_length_) == 0;
 }
 
 // The attributes are cleared through the open entry: by name they could
@@ -104,13 +106,15 @@ bool InstallationFolder::Contains(HANDLE entry) const {
 // so the same file is opened again for it.
 bool InstallationFolder::ClearAttributes(HANDLE entry) const {
   FileBasic basic = {};
-  if (!get_information_(entry, kFileBasicInfo, &basic, sizeof(basic)) || !(basic.FileAttributes & kClearable))
+  if (!get_information_(entry, kFileBasicInfo, &basic, sizeof(basic)) ||
+      !(basic.FileAttributes & kClearable))
     return false;
   FileBasic cleared = {};
   cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
   if (set_information_(entry, kFileBasicInfo, &cleared, sizeof(cleared))) return true;
-  HANDLE writable = reopen_(entry, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
+  HANDLE writable =
+      reopen_(entry, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
   if (writable == INVALID_HANDLE_VALUE) return false;
   bool changed = set_information_(writable, kFileBasicInfo, &cleared, sizeof(cleared)) != 0;
   CloseHandle(writable);
@@ -123,8 +127,8 @@ EntryResult InstallationFolder::DeleteOpened(HANDLE entry) const {
     return EntryResult::Deleted;
   // A folder goes once the passes have emptied it.
   if (GetLastError() == ERROR_DIR_NOT_EMPTY || !ClearAttributes(entry)) return EntryResult::Failed;
-  return set_information_(entry, kFileDispositionInfo, &disposition, sizeof(disposition)) ? EntryResult::Deleted
-                                                                                          : EntryResult::Failed;
+  bool deleted = set_information_(entry, kFileDispositionInfo, &disposition, sizeof(disposition)) != 0;
+  return deleted ? EntryResult::Deleted : EntryResult::Failed;
 }
 
 EntryResult InstallationFolder::Delete(const char* path) const {
