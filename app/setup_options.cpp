@@ -28,16 +28,6 @@ bool EqualIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-// The file type that ".iso" points at (80 bytes, empty when it does not fit).
-void ReadIsoFileType(char (&type)[80]) {
-  GetRegString(HKEY_CLASSES_ROOT, ".iso", "", type, "", sizeof(type));
-}
-
-bool IsoIsOwnFileType() {
-  char type[80];
-  ReadIsoFileType(type);
-  return EqualIgnoringCase(type, "Zobrix") || EqualIgnoringCase(type, "Zobrix.ZIP");
-}
 
 }  // namespace
 
@@ -48,11 +38,11 @@ void LoadSetupOptions(SetupOptions& options) {
     options.Assoc[i] = GetUserRegDword(key, "Set", 1) != 0;
   }
   // Another program's ".iso" is not taken over unless the user asks again.
-  if (!IsoIsOwnFileType()) {
-    char type[80];
-    ReadIsoFileType(type);
-    if (type[0] != '\0') options.Assoc[IsoTypeIndex] = false;
-  }
+  // The file type is read whole: a long name is another program's too.
+  const WholeRegString iso_type(HKEY_CLASSES_ROOT, ".iso", "");
+  const char* type = iso_type.Text();
+  if (!EqualIgnoringCase(type, "Zobrix") && !EqualIgnoringCase(type, "Zobrix.ZIP") && type[0] != '\0')
+    options.Assoc[IsoTypeIndex] = false;
   options.Desktop = GetUserRegDword(LinksKey, "Desktop", 0) != 0;
   options.StartMenu = GetUserRegDword(LinksKey, "StartMenu", 0) != 0;
   options.Programs = GetUserRegDword(LinksKey, "Programs", 1) != 0;

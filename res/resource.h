@@ -76,5 +76,7 @@
 #define MSG_RECOVERY_TYPE 5111
 #define MSG_HOME_PAGE 5112
 #define MSG_SHORTCUT_COMMENT 5113
+// setup and uninstall refuse a folder that the ANSI calls cannot address
+#define MSG_FOLDER_UNSUPPORTED 5120
 
 #endif

@@ -23,5 +23,11 @@ typedef EntryResult (*DeleteEntryFunction)(const char* path, void* context);
 // or found missing can only fail in later passes and is not offered again.
 // Reorders nothing, but drops finished entries from the array. Returns the
 // number of passes.
+// True when every entry that the passes would offer, joined to folder, makes
+// a path of fewer than limit characters: the longest that the ANSI file
+// calls take is MAX_PATH - 1.
+bool EntriesFitPathLimit(const char* data, const ListEntry* entries, size_t count, const char* folder,
+                         size_t limit);
+
 int RunDeletionPasses(const char* data, ListEntry* entries, size_t count, const char* folder,
                       DeleteEntryFunction remove, void* context);
