@@ -51,16 +51,42 @@ bool ExactAnsi(const WCHAR* wide, char* out, size_t size) {
   return true;
 }
 
+const WCHAR kLiteralPrefix[] = L"\\\\?\\";
+const int kLiteralPrefixLength = 4;
+
+bool IsDrivePath(const WCHAR* path) {
+  return ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+         path[1] == L':' && path[2] == L'\\';
+}
+
+// The short form of a path. A drive path is asked with the "\\?\" prefix:
+// without it the rules that drop a trailing blank or dot would have the
+// last part name another folder.
+bool ShortForm(const WCHAR* wide, WCHAR* out) {
+  WidePath literal;
+  if (!literal.Text() || lstrlenW(wide) + kLiteralPrefixLength >= static_cast<int>(kWideCapacity))
+    return false;
+  const bool drive = IsDrivePath(wide);
+  if (drive) {
+    lstrcpyW(literal.Text(), kLiteralPrefix);
+    lstrcpyW(literal.Text() + kLiteralPrefixLength, wide);
+  }
+  DWORD length = GetShortPathNameW(drive ? literal.Text() : wide, out, kWideCapacity);
+  if (length == 0 || length >= kWideCapacity) return false;
+  if (drive && std::memcmp(out, kLiteralPrefix, kLiteralPrefixLength * sizeof(WCHAR)) == 0)
+    std::memmove(out, out + kLiteralPrefixLength, (length - kLiteralPrefixLength + 1) * sizeof(WCHAR));
+  return true;
+}
+
 // The long path when it serves the ANSI calls as it stands, else its short
 // form; short_only skips the long one.
 bool AnsiFormOf(const WCHAR* wide, bool short_only, char* out, size_t size) {
   if (!short_only && ExactAnsi(wide, out, size) && !HasPartEndingInBlankOrDot(out)) return true;
   WidePath short_wide;
-  if (!short_wide.Text()) return false;
-  DWORD length = GetShortPathNameW(wide, short_wide.Text(), kWideCapacity);
-  // Where no short name exists (8.3 names switched off) the long name comes back.
-  return length > 0 && length < kWideCapacity && ExactAnsi(short_wide.Text(), out, size) &&
-         !HasPartEndingInBlankOrDot(out);
+  // Where no short name exists (8.3 names switched off) the long name comes
+  // back, and fails the same tests.
+  return short_wide.Text() && ShortForm(wide, short_wide.Text()) &&
+         ExactAnsi(short_wide.Text(), out, size) && !HasPartEndingInBlankOrDot(out);
 }
 
 bool ProgramPath(bool short_only, char* path, size_t size) {
