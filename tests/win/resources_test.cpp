@@ -686,6 +686,7 @@ const StringCase kStrings[] = {
     {5111, "KEX 恢复卷"},
     {5112, "https://www.zobrix.com/"},
     {5113, "处理 KEX、ZIP 和其他压缩格式"},
+    {5120, "Zobrix 所在文件夹的名称或路径长度不受支持,无法处理。未做任何更改。"},
 };
 
 TEST_F(Resources, StringTableHoldsEveryMessageInTheAnsiCodePage) {
@@ -703,7 +704,7 @@ TEST_F(Resources, StringTableHoldsEveryMessageInTheAnsiCodePage) {
 TEST_F(Resources, StringTableEndsAtItsFirstAndLastMessage) {
   char buf[256];
   EXPECT_EQ(0, LoadStringA(Module(), 5101 - 1, buf, sizeof(buf)));
-  EXPECT_EQ(0, LoadStringA(Module(), 5113 + 1, buf, sizeof(buf)));
+  EXPECT_EQ(0, LoadStringA(Module(), 5120 + 1, buf, sizeof(buf)));
 }
 
 TEST_F(Resources, UninstallCaptionIsGbkBytes) {
