@@ -8,21 +8,6 @@ namespace {
 
 bool IsLineEndBlank(char c) { return c == '\r' || c == '\n' || c == ' ' || c == '\t'; }
 
-// Length of the character that starts at text[0], within length bytes.
-size_t CharLength(const char* text, size_t length) {
-  if (length >= 2 && LeadByteTable.Lead[static_cast<unsigned char>(text[0])]) return 2;
-  return 1;
-}
-
-// The same for the entry check, which must see every separator that Windows
-// may see: a lead byte before a byte below 0x40 ("/", "." and blanks among
-// them, a trail byte in no double-byte code page) is taken alone, as
-// Windows may convert it.
-size_t EntryCharLength(const char* text, size_t length) {
-  if (length >= 2 && static_cast<unsigned char>(text[1]) < 0x40) return 1;
-  return CharLength(text, length);
-}
-
 // A path component made of dots and blanks only; Windows drops trailing dots
 // and blanks from names, so it means the folder itself (one dot, or blanks
 // only) or a step up (two dots or more).
@@ -74,7 +59,8 @@ size_t TrimmedLength(const char* text, size_t length) {
 
 bool IsEntryInsideFolder(const char* entry, size_t length) {
   if (length == 0 || IsPathSeparator(static_cast<unsigned char>(entry[0]))) return false;
-  if (length >= 2 && IsDriveColon(entry[1]) && CharLength(entry, length) == 1) return false;
+  // A colon is never a trail byte (NameCharLength).
+  if (length >= 2 && IsDriveColon(entry[1])) return false;
   bool names_something = false;
   const char* end = entry + length;
   const char* component = entry;
@@ -87,8 +73,12 @@ bool IsEntryInsideFolder(const char* entry, size_t length) {
         return false;
       if (p == end) break;
       component = ++p;
+    } else if (*p == '*' || *p == '?') {
+      // No file name holds one, and the 9x family's DeleteFileA takes the
+      // entry as a pattern (*.* deletes every file of the folder).
+      return false;
     } else {
-      p += EntryCharLength(p, static_cast<size_t>(end - p));
+      p += NameCharLength(p, static_cast<size_t>(end - p));
     }
   }
   return names_something;

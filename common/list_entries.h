@@ -31,7 +31,9 @@ size_t TrimmedLength(const char* text, size_t length);
 // True when a list entry of length bytes names something inside the
 // installation folder: not empty, no leading backslash or slash (root or UNC
 // path), no drive, no ".." component (Windows also reads "..." and ". ." as
-// a step up), and not the folder itself ("." components alone).
+// a step up), not the folder itself ("." components alone), and no wildcard
+// ("*" or "?"), which would make the entry a pattern. Characters are
+// stepped by NameCharLength.
 bool IsEntryInsideFolder(const char* entry, size_t length);
 
 // folder (ending in a backslash) followed by the entry of entry_length bytes.

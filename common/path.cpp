@@ -13,6 +13,12 @@ const char* StepChar(const char* text) {
   return LeadByteTable.MultiByte ? NextCharPtr(LeadByteTable, text) : text + 1;
 }
 
+size_t NameCharLength(const char* text, size_t length) {
+  if (length < 2 || !LeadByteTable.MultiByte) return 1;
+  bool lead = LeadByteTable.Lead[static_cast<unsigned char>(text[0])];
+  return lead && static_cast<unsigned char>(text[1]) >= 0x40 ? 2 : 1;
+}
+
 const char* NamePart(const char* path) {
   const char* name = nullptr;
   for (const char* p = path; *p; p = StepChar(p))
@@ -49,11 +55,14 @@ bool IsDeviceName(const char* stem, size_t length) {
 
 bool IsPlainFileName(const char* name) {
   if (*name == '\0') return false;
+  const char* end = name + std::strlen(name);
   const char* first_dot = nullptr;
   const char* last = name;
-  for (const char* p = name; *p; p = StepChar(p)) {
+  size_t step = 1;
+  for (const char* p = name; p < end; p += step) {
     last = p;
-    if (StepChar(p) == p + 2) continue;  // a trail byte is never a separator
+    step = NameCharLength(p, static_cast<size_t>(end - p));
+    if (step == 2) continue;  // a trail byte is never a separator
     const unsigned char c = static_cast<unsigned char>(*p);
     if (c < 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", c)) return false;
     if (c == '.' && p[1] == '.') return false;

@@ -23,6 +23,15 @@ const char* NextCharPtr(const LeadBytes& table, const char* text);
 // the terminator.
 const char* StepChar(const char* text);
 
+// Length, 1 or 2, of the file-name character that starts at text[0], of
+// which length bytes (at least one) may be read. A lead byte of the ANSI
+// code page before a byte below 0x40 stands alone: no double-byte code page
+// has such a trail byte, and Windows may convert the lead byte by itself and
+// then read the next byte ("/", ":", ".", "*", a blank) as what it is. Every
+// check of a name for separators, dots or wildcards steps this way, so it
+// sees all that Windows may see.
+size_t NameCharLength(const char* text, size_t length);
+
 inline bool IsPathSeparator(int c) { return c == '\\' || c == '/'; }
 inline bool IsDriveColon(int c) { return c == ':'; }
 
@@ -48,7 +57,8 @@ const char* LastCharPtr(const char* text);
 // empty; no separator, ":", wildcard, quote, "<", ">", "|" or control
 // character; no ".."; no trailing dot or blank; not a device name (CON,
 // PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension and in any
-// letter case), which Windows opens instead of a file.
+// letter case), which Windows opens instead of a file. Characters are
+// stepped by NameCharLength, as in the entries of the file list.
 bool IsPlainFileName(const char* name);
 
 // Appends a backslash unless the path is empty or already ends in one.

@@ -3,6 +3,7 @@ set(UNINSTALL_PURE_SOURCES
   uninstall/uninstall_text.cpp)
 set(UNINSTALL_WIN_SOURCES
   uninstall/registry_cleanup.cpp
+  uninstall/self_removal.cpp
   uninstall/uninstall.cpp)
 set(UNINSTALL_UNIT_TESTS
   tests/unit/uninstall_text_test.cpp

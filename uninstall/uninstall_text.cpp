@@ -62,11 +62,11 @@ bool BatchFilePath(char* path, size_t size, const char* temp_folder) {
   return out.Fits();
 }
 
-bool BatchFolderPath(char* path, size_t size, const char* temp_folder, unsigned long number) {
+bool BatchFolderPath(char* path, size_t size, const char* temp_folder, unsigned long long number) {
   static const char digits[] = "0123456789ABCDEF";
-  char hex[9];
-  for (int i = 7; i >= 0; --i, number >>= 4) hex[i] = digits[number & 0xF];
-  hex[8] = '\0';
+  char hex[17];
+  for (int i = 15; i >= 0; --i, number >>= 4) hex[i] = digits[number & 0xF];
+  hex[16] = '\0';
   TextWriter out(path, size);
   out.Append(temp_folder);
   out.Append("Uninstall_Kex_");
@@ -119,7 +119,7 @@ bool FormatCommandLine(char* text, size_t size, const char* comspec, const char*
                        const char* batch_folder) {
   TextWriter out(text, size);
   out.Append(comspec);
-  out.Append(" /c \"");
+  out.Append(batch_folder ? " /D /V:OFF /c \"" : " /c \"");
   if (batch_folder) {
     // The interpreter expands "%" on its command line, with no way to
     // write it literally.

@@ -15,8 +15,8 @@ bool BatchFilePath(char* path, size_t size, const char* temp_folder);
 
 // A folder of its own for the batch file of an elevated run: the temporary
 // folder (ending in a backslash) followed by "Uninstall_Kex_" and number in
-// eight hexadecimal digits.
-bool BatchFolderPath(char* path, size_t size, const char* temp_folder, unsigned long number);
+// sixteen hexadecimal digits.
+bool BatchFolderPath(char* path, size_t size, const char* temp_folder, unsigned long long number);
 
 // The security descriptor, in its text form, of that folder and its batch
 // file: owned by Administrators, with a protected access list that grants
@@ -37,7 +37,11 @@ bool FormatRemovalBlock(char* text, size_t size, const char* program, const char
 bool FormatClosingBlock(char* text, size_t size, const char* program, const char* batch);
 
 // <comspec> /c "<batch>"; with a batch_folder
-// <comspec> /c ""<batch>" & rd "<batch_folder>"", which removes that folder
-// after the batch. Refused then when a path holds "%".
+// <comspec> /D /V:OFF /c ""<batch>" & rd "<batch_folder>"", which removes
+// that folder after the batch. Refused then when a path holds "%". Only the
+// system's cmd.exe is given a batch_folder: it is started elevated, and
+// /D keeps it from running the AutoRun commands that the user's processes
+// may set (HKEY_CURRENT_USER), /V:OFF from expanding "!" as the user's
+// settings may ask.
 bool FormatCommandLine(char* text, size_t size, const char* comspec, const char* batch,
                        const char* batch_folder = nullptr);

@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "tests/e2e/uninstall_support.h"
 #include "tests/support/process_driver.h"
+#include "tests/support/registry_guard.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wine_env.h"
 
@@ -396,9 +397,26 @@ TEST_F(UninstallRun, CommandLineThatDoesNotFitStartsNoSelfRemoval) {
   SetEnvironmentVariableA("COMSPEC", saved);
 }
 
+// A text value under HKEY_CURRENT_USER; the key is made when missing.
+bool SetUserText(const char* key_path, const char* name, const std::string& text) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key_path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  LONG set = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>(text.size() + 1));
+  RegCloseKey(key);
+  return set == ERROR_SUCCESS;
+}
+
 // The user's environment reaches an elevated process: "COMSPEC" naming a
-// program of the user's must not have it started with those rights.
-TEST_F(UninstallRun, ElevatedRunIgnoresTheInterpreterOfTheEnvironment) {
+// program of the user's must not have it started with those rights. Nor may
+// the command interpreter's AutoRun, which the user's processes write into
+// HKEY_CURRENT_USER without elevation: the system's cmd.exe gets /D, and
+// /V:OFF against the delayed expansion that the same key may switch on.
+// Wine's cmd.exe ignores AutoRun, so under Wine only the command line shows
+// this; on Windows the trace program would also leave its trace.
+TEST_F(UninstallRun, ElevatedRunIgnoresTheInterpreterOfTheEnvironmentAndAutoRun) {
   if (!uninstall_e2e::RunsElevated()) GTEST_SKIP() << "only an elevated run has rights to steal";
   Installation installation;
   ASSERT_TRUE(installation.Ready());
@@ -412,17 +430,64 @@ TEST_F(UninstallRun, ElevatedRunIgnoresTheInterpreterOfTheEnvironment) {
   std::string tests_folder(self, std::string(self).rfind('\\'));
   std::string interpreter = planted / "cmd.exe";
   ASSERT_TRUE(CopyFileA((tests_folder + "\\trace_program.exe").c_str(), interpreter.c_str(), TRUE));
+  const char kProcessorKey[] = "Software\\Microsoft\\Command Processor";
+  testenv::RegistryGuard processor(HKEY_CURRENT_USER, kProcessorKey);
+  ASSERT_TRUE(SetUserText(kProcessorKey, "AutoRun", interpreter));
   char saved[1024] = "";
   DWORD saved_length = GetEnvironmentVariableA("COMSPEC", saved, sizeof(saved));
   ASSERT_TRUE(saved_length > 0 && saved_length < sizeof(saved));
   ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", interpreter.c_str()));
-  DWORD code = 1;
-  bool ran = RunProgram(installation, "/s", &code);
+  testenv::ProgramRun run;
+  bool started = run.Start(installation.Program(), "/s", TempPath());
   SetEnvironmentVariableA("COMSPEC", saved);
-  ASSERT_TRUE(ran);
+  ASSERT_TRUE(started);
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(30000, &code));
   EXPECT_EQ(code, 0u);
+  // The interpreter runs on while the batch file waits for the /wait copy.
+  std::string command_line = uninstall_e2e::ChildCommandLine(run.ProcessId(), L"cmd.exe");
+  std::vector<std::string> folders = uninstall_e2e::BatchFolders();
+  ASSERT_EQ(folders.size(), 1u);
+  char system[MAX_PATH];
+  UINT system_length = GetSystemDirectoryA(system, sizeof(system));
+  ASSERT_TRUE(system_length > 0 && system_length < sizeof(system));
+  EXPECT_EQ(command_line, std::string(system) + "\\cmd.exe /D /V:OFF /c \"\"" + folders[0] +
+                              "\\Uninstall_Kex.Bat\" & rd \"" + folders[0] + "\"\"");
   EXPECT_TRUE(WaitForSelfRemoval(installation));
   EXPECT_FALSE(testenv::PathExists(interpreter + ".trace"));
+}
+
+// Before Vista (NT 6) there is no elevation, and the token is not asked:
+// Windows 2000 and XP write the batch file into the user's temporary folder
+// and run it by COMSPEC. Under Wine every token reads as elevated, so only
+// a run that Wine tells it is XP takes this road on the NT family.
+TEST_F(UninstallRun, BeforeVistaTheUserTempBatchRunsByComspec) {
+  if (testenv::IsWin9xFamily()) GTEST_SKIP() << "the 9x family takes this road in every test";
+  const char kDefaultsKey[] = "Software\\Wine\\AppDefaults\\uninstall.exe";
+  testenv::RegistryGuard defaults(HKEY_CURRENT_USER, kDefaultsKey);
+  ASSERT_TRUE(SetUserText(kDefaultsKey, "Version", "winxp"));
+  Installation installation;
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(installation.AddFile("a.txt"));
+  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  char comspec[1024] = "";
+  DWORD comspec_length = GetEnvironmentVariableA("COMSPEC", comspec, sizeof(comspec));
+  ASSERT_TRUE(comspec_length > 0 && comspec_length < sizeof(comspec));
+  testenv::ProgramRun run;
+  ASSERT_TRUE(run.Start(installation.Program(), "/s", TempPath()));
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(30000, &code));
+  EXPECT_EQ(code, 0u);
+  std::string batch = uninstall_e2e::UserBatchFile();
+  EXPECT_EQ(uninstall_e2e::ChildCommandLine(run.ProcessId(), L"cmd.exe"),
+            std::string(comspec) + " /c \"" + batch + "\"");
+  std::string text;
+  EXPECT_TRUE(testenv::ReadFileBytes(batch, &text));
+  EXPECT_EQ(text, uninstall_e2e::ExpectedBatchText(installation.Program(), installation.Folder(), batch));
+  EXPECT_TRUE(uninstall_e2e::BatchFolders().empty());
+  EXPECT_TRUE(WaitForSelfRemoval(installation));
+  for (int wait = 0; wait < 100 && testenv::PathExists(batch); ++wait) Sleep(100);
+  EXPECT_FALSE(testenv::PathExists(batch)) << "the batch file did not delete itself";
 }
 
 // --- Entries that reach outside the installation folder --------------------
@@ -445,6 +510,12 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
   ASSERT_TRUE(installation.AddFile("x", "x"));
   ASSERT_TRUE(installation.AddFile("server\\share\\x", "unc"));
   ASSERT_TRUE(installation.AddFile("inside.txt"));
+  // Patterns: the 9x family's DeleteFileA would delete every file that
+  // matches them, listed or not. Wine's refuses a name with a wildcard on
+  // both families, so under Wine this part cannot fail; the entry rule's
+  // table in the unit tests guards it there.
+  ASSERT_TRUE(installation.AddFile("a.txt", "mine"));
+  ASSERT_TRUE(installation.AddFile("keep.dat", "mine"));
   std::string parent_drive_root = TempPath().substr(0, 3);
   ASSERT_TRUE(installation.WriteList(
       "..\\" + sibling_name + "\r\n" +
@@ -457,6 +528,8 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
       "\\\\server\\share\\x\r\n" +
       parent_drive_root.substr(0, 2) + "..\\" + sibling_name + "\r\n" +
       ".\r\n" +
+      "*.*\r\n" +
+      "?.txt\r\n" +
       "inside.txt\r\n"));
   DWORD code = 1;
   ASSERT_TRUE(RunProgram(installation, "/s", &code));
@@ -468,7 +541,8 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
   EXPECT_TRUE(testenv::ReadFileBytes(outside / "absolute.txt", &bytes));
   EXPECT_EQ(bytes, "absolute");
   EXPECT_EQ(Tree(installation.Folder()),
-            (std::vector<std::string>{"server\\", "server\\share\\", "server\\share\\x = unc", "x = x"}));
+            (std::vector<std::string>{"a.txt = mine", "keep.dat = mine", "server\\", "server\\share\\",
+                                      "server\\share\\x = unc", "x = x"}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/e2e/uninstall_support.h"
 
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <set>
 #include <vector>
@@ -168,6 +169,47 @@ bool WaitForSelfRemoval(const Installation& installation, DWORD timeout_ms) {
 }
 
 bool WaitForBatchFileGone(DWORD timeout_ms) { return Poll(timeout_ms, NothingOfTheBatchLeft); }
+
+namespace {
+
+// The command line in the process parameters of another process of this
+// architecture.
+std::string ProcessCommandLine(HANDLE process) {
+  typedef NTSTATUS(NTAPI * QueryFunction)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+  QueryFunction query = reinterpret_cast<QueryFunction>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+  PROCESS_BASIC_INFORMATION basic = {};
+  PEB peb = {};
+  RTL_USER_PROCESS_PARAMETERS parameters = {};
+  if (!query || query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0 ||
+      !ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof(peb), nullptr) ||
+      !ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof(parameters), nullptr))
+    return "";
+  std::wstring line(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
+  if (!line.empty() && !ReadProcessMemory(process, parameters.CommandLine.Buffer, &line[0],
+                                          parameters.CommandLine.Length, nullptr))
+    return "";
+  return testenv::WideToAnsi(line);
+}
+
+}  // namespace
+
+std::string ChildCommandLine(DWORD parent_pid, const wchar_t* exe_name) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return "";
+  DWORD child = 0;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !child; more = Process32NextW(snapshot, &entry))
+    if (entry.th32ParentProcessID == parent_pid && lstrcmpiW(entry.szExeFile, exe_name) == 0)
+      child = entry.th32ProcessID;
+  CloseHandle(snapshot);
+  HANDLE process = child ? OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, child) : nullptr;
+  if (!process) return "";
+  std::string line = ProcessCommandLine(process);
+  CloseHandle(process);
+  return line;
+}
 
 std::wstring ProgramString(UINT id) {
   HMODULE module =

@@ -74,6 +74,12 @@ bool WaitForSelfRemoval(const Installation& installation, DWORD timeout_ms = 600
 // Waits until nothing of the batch file is left, handling the 9x family as above.
 bool WaitForBatchFileGone(DWORD timeout_ms = 60000);
 
+// The command line of a running process that the process parent_pid (which
+// may have ended) started under the file name exe_name ("cmd.exe"), read
+// from that process's own memory; empty when there is none or it cannot be
+// read. Under Wine too, this is the line that CreateProcess was given.
+std::string ChildCommandLine(DWORD parent_pid, const wchar_t* exe_name);
+
 // A string of the program under test, in the ANSI code page of this process
 // (as the program shows it), converted to wide characters.
 std::wstring ProgramString(UINT id);

@@ -1,7 +1,8 @@
 // Any bytes as "Uninstall.lst": the reader and the deletion passes with the
 // entry check. Every path handed to the deletion callback must name
 // something strictly inside the installation folder the way Windows reads
-// it, and the reader's entries must be what the list format says.
+// it, without a wildcard, and the reader's entries must be what the list
+// format says.
 //
 // The first byte chooses the ANSI code page's lead bytes (none, GBK, or
 // Shift-JIS) and how the simulated files answer; the rest is the list.
@@ -52,6 +53,7 @@ EntryResult Delete(const char* path, void* context) {
   std::string why;
   if (!IsStrictlyInside(path, kFolder, LeadByteTable, &why)) Fail("outside the folder", path, why);
   if (std::strlen(path) >= 1024) Fail("longer than its buffer", path, "");
+  if (std::strpbrk(path, "*?")) Fail("a pattern", path, "");
   unsigned hash = files->seed;
   for (unsigned char c : std::string(path)) hash = hash * 31 + c;
   unsigned attempt = files->asked[path]++;

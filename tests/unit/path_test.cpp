@@ -236,7 +236,13 @@ TEST(IsPlainFileName, RefusesWhatLeavesTheFolderOrNamesADevice) {
   };
   for (const auto& c : cases) EXPECT_EQ(IsPlainFileName(c.first), c.second) << c.first;
   auto gbk = Gbk();
-  EXPECT_TRUE(IsPlainFileName((std::string("a") + kTrailBackslash).c_str())) << "a trail byte is no separator";
+  // A lead byte before a byte below 0x40 stands alone, as in the list
+  // entries: Windows may read the "/", ":" or "*" after it.
+  const std::pair<std::string, bool> gbk_cases[] = {
+      {std::string("a") + kTrailBackslash, true}, {"\x81/x", false}, {"\x81:stream", false},
+      {"\x81*", false}, {"\x81.", false}, {"\x81\x40.txt", true}, {"a\x81", true},
+  };
+  for (const auto& c : gbk_cases) EXPECT_EQ(IsPlainFileName(c.first.c_str()), c.second) << c.first;
 }
 
 // --- ProgramFolderOf -------------------------------------------------------

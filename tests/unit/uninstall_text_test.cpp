@@ -88,6 +88,11 @@ TEST(UninstallEntrySafety, AcceptsRelativeEntriesAndRefusesAnyWayOut) {
       {"/x", false},
       {"\\\\server\\share\\x", false},
       {"\\\\?\\C:\\x", false},
+      // Patterns: the 9x family's deletion takes them as such.
+      {"*.*", false},
+      {"?.txt", false},
+      {"sub\\*", false},
+      {"sub*\\a.txt", false},
       // The folder itself.
       {".", false},
       {".\\", false},
@@ -120,6 +125,8 @@ TEST(UninstallEntrySafety, LeadByteBeforeAByteThatIsNoTrailByteStandsAlone) {
   EXPECT_FALSE(IsEntryInsideFolder("\x81/..", 4));
   EXPECT_FALSE(IsEntryInsideFolder("\x81 ..\x81/..", 8));
   EXPECT_TRUE(IsEntryInsideFolder("\x81/x", 3));
+  EXPECT_FALSE(IsEntryInsideFolder("\x81*", 2));
+  EXPECT_FALSE(IsEntryInsideFolder("\x81:x", 3));
 }
 
 TEST(UninstallEntrySafety, WithoutLeadBytesTheSameBytesHoldADotDotComponent) {
@@ -153,15 +160,15 @@ TEST(UninstallBatchFilePath, TempFolderAndFixedName) {
   EXPECT_FALSE(BatchFilePath(exact.data(), exact.size() - 1, "C:\\TEMP\\"));
 }
 
-// The elevated run's folder: a fixed prefix and the number in eight
-// upper-case hexadecimal digits, leading zeros kept; exact fit.
-TEST(UninstallBatchFolderPath, NumberInEightHexDigits) {
+// The elevated run's folder: a fixed prefix and the 64-bit number in
+// sixteen upper-case hexadecimal digits, leading zeros kept; exact fit.
+TEST(UninstallBatchFolderPath, NumberInSixteenHexDigits) {
   char path[64];
-  ASSERT_TRUE(BatchFolderPath(path, sizeof(path), "C:\\W\\Temp\\", 0x1ABul));
-  EXPECT_STREQ(path, "C:\\W\\Temp\\Uninstall_Kex_000001AB");
-  EXPECT_TRUE(BatchFolderPath(path, 33, "C:\\W\\Temp\\", 0xFEDCBA98ul));
-  EXPECT_STREQ(path, "C:\\W\\Temp\\Uninstall_Kex_FEDCBA98");
-  EXPECT_FALSE(BatchFolderPath(path, 32, "C:\\W\\Temp\\", 0xFEDCBA98ul));
+  ASSERT_TRUE(BatchFolderPath(path, sizeof(path), "C:\\W\\Temp\\", 0x1ABull));
+  EXPECT_STREQ(path, "C:\\W\\Temp\\Uninstall_Kex_00000000000001AB");
+  EXPECT_TRUE(BatchFolderPath(path, 41, "C:\\W\\Temp\\", 0xFEDCBA9876543210ull));
+  EXPECT_STREQ(path, "C:\\W\\Temp\\Uninstall_Kex_FEDCBA9876543210");
+  EXPECT_FALSE(BatchFolderPath(path, 40, "C:\\W\\Temp\\", 0xFEDCBA9876543210ull));
 }
 
 // --- The protected folder's security descriptor ----------------------------
@@ -308,7 +315,8 @@ TEST(UninstallBatchText, PiecesFitExactlyOrAreRefused) {
        [](char* t, size_t s) { return FormatClosingBlock(t, s, "C:\\a\\u.exe", "C:\\T\\%.Bat"); }},
       {"command", "C:\\cmd.exe /c \"C:\\T\\%.Bat\"",
        [](char* t, size_t s) { return FormatCommandLine(t, s, "C:\\cmd.exe", "C:\\T\\%.Bat"); }},
-      {"command with folder", "C:\\cmd.exe /c \"\"C:\\T\\F\\U.Bat\" & rd \"C:\\T\\F\"\"",
+      // No AutoRun, no delayed expansion: the system's cmd.exe runs elevated.
+      {"command with folder", "C:\\cmd.exe /D /V:OFF /c \"\"C:\\T\\F\\U.Bat\" & rd \"C:\\T\\F\"\"",
        [](char* t, size_t s) {
          return FormatCommandLine(t, s, "C:\\cmd.exe", "C:\\T\\F\\U.Bat", "C:\\T\\F");
        }},
