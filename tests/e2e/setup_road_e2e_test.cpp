@@ -318,56 +318,40 @@ bool MakeWideFolders(const std::wstring& path) {
   return GetFileAttributesW(Literal(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Every name below folder with its contents, in the order found.
-void ListWide(const std::wstring& folder, const std::wstring& prefix, std::vector<std::string>* out) {
+// Every name below folder with the start of its contents (to out), or
+// (without out) the removal of the folder with everything in it.
+void WalkWide(const std::wstring& folder, const std::wstring& prefix, std::vector<std::string>* out) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW(Literal(folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = found.cFileName;
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    const std::wstring name = found.cFileName, path = folder + L"\\" + name;
+    const bool is_folder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
     if (name == L"." || name == L"..") continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      out->push_back(testenv::Utf8(prefix + name) + "\\");
-      ListWide(folder + L"\\" + name, prefix + name + L"\\", out);
+    if (!out) SetFileAttributesW(Literal(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (out) out->push_back(testenv::Utf8(prefix + name) + (is_folder ? "\\" : " = "));
+    if (is_folder) {
+      WalkWide(path, prefix + name + L"\\", out);
+    } else if (!out) {
+      DeleteFileW(Literal(path).c_str());
     } else {
-      std::string bytes;
-      HANDLE file = CreateFileW(Literal(folder + L"\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+      HANDLE file = CreateFileW(Literal(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
       char buffer[256];
       DWORD read = 0;
       if (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof(buffer), &read, nullptr))
-        bytes.assign(buffer, read);
+        out->back().append(buffer, read);
       if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-      out->push_back(testenv::Utf8(prefix + name) + " = " + bytes);
     }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  }
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  if (!out) RemoveDirectoryW(Literal(folder).c_str());
 }
 std::vector<std::string> WideTree(const std::wstring& folder) {
   std::vector<std::string> tree;
-  ListWide(folder, L"", &tree);
+  WalkWide(folder, L"", &tree);
   return tree;
 }
-bool WideExists(const std::wstring& path) {
-  return GetFileAttributesW(Literal(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-void RemoveWideTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(Literal(folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName, path = folder + L"\\" + name;
-      if (name == L"." || name == L"..") continue;
-      SetFileAttributesW(Literal(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveWideTree(path);
-      else
-        DeleteFileW(Literal(path).c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(Literal(folder).c_str());
-}
+void RemoveWideTree(const std::wstring& folder) { WalkWide(folder, L"", nullptr); }
+bool WideExists(const std::wstring& path) { return GetFileAttributesW(Literal(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The installer's work with wide calls: the program, stand-ins that tell
 // this installation's files from any other's, and the list.
