@@ -13,6 +13,7 @@
 #include "lang/lang_file.h"
 #include "lang/lang_library.h"
 #include "res/resource.h"
+#include "uninstall/restart_removal.h"
 #include "uninstall/uninstall.h"
 
 namespace {
@@ -24,6 +25,9 @@ __attribute__((used)) const LeadBytes* const ProgramLeadBytes = &LeadByteTable;
 
 // Held only so that the window class "RICHEDIT" of the setup dialog exists.
 HMODULE RichEditLibrary = nullptr;
+
+// Set by /restart, which the self-removal batch file puts before /warning.
+bool ProgramRemovedAtRestart = false;
 
 // A system DLL by its full path, so that a DLL of the same name in the
 // program's or the current folder is never loaded in its stead.
@@ -43,9 +47,15 @@ void ActOnSwitch(SwitchWord word, void*) {
     case SwitchWord::Wait:
       Sleep(2000);
       break;
-    case SwitchWord::Warning:
+    case SwitchWord::Restart:
       // the self-removal batch file could not delete the program file
-      ShowUninstallNotice();
+      ProgramRemovedAtRestart = ScheduleProgramRemoval();
+      break;
+    case SwitchWord::Warning:
+      if (ProgramRemovedAtRestart)
+        RestartNotice().Show();
+      else
+        ShowUninstallNotice();
       break;
     case SwitchWord::Setup:
     case SwitchWord::Other:

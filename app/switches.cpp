@@ -22,6 +22,7 @@ SwitchWord ClassifySwitch(const char* word) {
   if ((word[0] == 's' || word[0] == 'S') && !IsAsciiLetter(word[1])) return SwitchWord::Silent;
   if (BeginsWith(word, "wait")) return SwitchWord::Wait;
   if (BeginsWith(word, "warning")) return SwitchWord::Warning;
+  if (BeginsWith(word, "restart")) return SwitchWord::Restart;
   return SwitchWord::Other;
 }
 

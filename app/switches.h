@@ -7,6 +7,7 @@ enum class SwitchWord {
   Silent,   // "s" not followed by a letter
   Wait,     // begins with "wait"
   Warning,  // begins with "warning"
+  Restart,  // begins with "restart"
   Other,    // anything else, an empty word included
 };
 

@@ -76,6 +76,8 @@
 #define MSG_RECOVERY_TYPE 5111
 #define MSG_HOME_PAGE 5112
 #define MSG_SHORTCUT_COMMENT 5113
+#define MSG_FILES_IN_USE 5114
+#define MSG_RESTART_COMPLETES 5115
 // setup and uninstall refuse a folder that the ANSI calls cannot address
 #define MSG_FOLDER_UNSUPPORTED 5120
 

@@ -1,17 +1,22 @@
 set(UNINSTALL_PURE_SOURCES
   uninstall/uninstall_list.cpp
-  uninstall/uninstall_text.cpp)
+  uninstall/uninstall_text.cpp
+  uninstall/wininit_text.cpp)
 set(UNINSTALL_WIN_SOURCES
+  uninstall/held_files.cpp
   uninstall/registry_cleanup.cpp
+  uninstall/restart_removal.cpp
   uninstall/self_removal.cpp
   uninstall/uninstall.cpp)
 set(UNINSTALL_UNIT_TESTS
   tests/unit/uninstall_text_test.cpp
-  tests/unit/uninstall_list_test.cpp)
+  tests/unit/uninstall_list_test.cpp
+  tests/unit/wininit_text_test.cpp)
 set(UNINSTALL_WIN_TESTS)
 set(UNINSTALL_E2E_TESTS
   tests/e2e/uninstall_support.cpp
   tests/e2e/uninstall_run_test.cpp
   tests/e2e/uninstall_names_test.cpp
   tests/e2e/uninstall_batch_test.cpp
+  tests/e2e/uninstall_held_test.cpp
   tests/e2e/setup_cutoff_test.cpp)

@@ -11,7 +11,9 @@
 #include "lang/lang_library.h"
 #include "lang/messages.h"
 #include "res/resource.h"
+#include "uninstall/held_files.h"
 #include "uninstall/registry_cleanup.h"
+#include "uninstall/restart_removal.h"
 #include "uninstall/self_removal.h"
 #include "uninstall/uninstall_list.h"
 
@@ -102,6 +104,8 @@ void RunUninstall(bool silent) {
     return;
 
   char command[512];
+  bool restart_completes = false;
+  const RestartNotice restart_notice;
   {
     FileList list;
     if (!list.Open(kListName)) {
@@ -117,15 +121,19 @@ void RunUninstall(bool silent) {
       if (!silent) ShowUnsupportedFolder();
       return;
     }
+    if (!silent) AskWhileFilesAreHeld(list.Text(), list.Entries(), list.Count(), folder);
     CleanUpRegistry();
     ProgramLangLibrary.Unload();
     DeleteExtraFile("zobrix.gid");
     DeleteExtraFile("zobrix.fts");
+    size_t left = 0;
     RunDeletionPasses(list.Text(), list.Entries(), list.Count(), folder, DeleteListedEntry,
-                      nullptr);
+                      nullptr, &left);
+    restart_completes = ScheduleLeftovers(list.Text(), list.Entries(), left, folder);
     list.Close();
     DeleteFileA(kListName);
   }
+  if (restart_completes && !silent) restart_notice.Show();
   if (!PrepareSelfRemoval(program, command, sizeof(command))) return;
   StartSelfRemoval(command);
 }

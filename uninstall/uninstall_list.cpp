@@ -17,7 +17,7 @@ bool EntriesFitPathLimit(const char* data, const ListEntry* entries, size_t coun
 }
 
 int RunDeletionPasses(const char* data, ListEntry* entries, size_t count, const char* folder,
-                      DeleteEntryFunction remove, void* context) {
+                      DeleteEntryFunction remove, void* context, size_t* left) {
   char path[1024];
   // Entries that can never be deleted from here go before the first pass.
   size_t kept = 0;
@@ -43,6 +43,9 @@ int RunDeletionPasses(const char* data, ListEntry* entries, size_t count, const 
         entries[kept++] = entries[i];
     }
     count = kept;
-    if (successes == 0) return passes;
+    if (successes == 0) {
+      if (left) *left = count;
+      return passes;
+    }
   }
 }

@@ -109,7 +109,7 @@ bool FormatClosingBlock(char* text, size_t size, const char* program, const char
   out.AppendPercentDoubled(program);
   out.Append("\" \"");
   out.AppendPercentDoubled(program);
-  out.Append("\" /warning\r\ndel \"");
+  out.Append("\" /restart /warning\r\ndel \"");
   out.AppendPercentDoubled(batch);
   out.Append("\"");
   return out.Fits();

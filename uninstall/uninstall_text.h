@@ -32,8 +32,9 @@ bool FormatWaitLine(char* text, size_t size, bool nt_family, const char* program
 // One attempt: del "<program>", rd "<folder>", and the jump to the label once
 // the program file is gone; written five times.
 bool FormatRemovalBlock(char* text, size_t size, const char* program, const char* folder);
-// The label, the /warning run while the program file stays, and the batch
-// file's deletion of itself, without a final line break.
+// The label, the run while the program file stays (/restart: its removal at
+// the next restart; /warning: the notice), and the batch file's deletion of
+// itself, without a final line break.
 bool FormatClosingBlock(char* text, size_t size, const char* program, const char* batch);
 
 // <comspec> /c "<batch>"; with a batch_folder

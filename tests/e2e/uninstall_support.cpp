@@ -276,7 +276,7 @@ std::string ExpectedBatchText(const std::string& program, const std::string& fol
   for (int i = 0; i < 5; ++i)
     text += "del \"" + program + "\"\r\nrd \"" + folder + "\"\r\nif not exist \"" + program +
             "\" goto done\r\n";
-  return text + ":done\r\nif exist \"" + program + "\" \"" + program + "\" /warning\r\ndel \"" + batch +
+  return text + ":done\r\nif exist \"" + program + "\" \"" + program + "\" /restart /warning\r\ndel \"" + batch +
          "\"";
 }
 

@@ -58,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           : StartsWithNoCase(w, "s") && !letter          ? SwitchWord::Silent
                           : StartsWithNoCase(w, "wait")                  ? SwitchWord::Wait
                           : StartsWithNoCase(w, "warning")               ? SwitchWord::Warning
+                          : StartsWithNoCase(w, "restart")               ? SwitchWord::Restart
                                                                          : SwitchWord::Other;
     if (seen.words[i] != expected) Fail("word read wrongly");
     if (expected == SwitchWord::Silent) {

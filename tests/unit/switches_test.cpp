@@ -26,7 +26,8 @@ TEST(ClassifySwitch, FirstMatchingRowDecides) {
       {"wai", SwitchWord::Other},     {"warning", SwitchWord::Warning},
       {"WARNINGS", SwitchWord::Warning}, {"warn", SwitchWord::Other},
       {"", SwitchWord::Other},        {" ", SwitchWord::Other},
-      {"x", SwitchWord::Other},
+      {"x", SwitchWord::Other},       {"restart", SwitchWord::Restart},
+      {"Restarted", SwitchWord::Restart}, {"restar", SwitchWord::Other},
   };
   for (const ClassifyCase& c : cases) {
     SCOPED_TRACE(c.word);
@@ -40,6 +41,7 @@ const char* Name(SwitchWord word) {
     case SwitchWord::Silent: return "s";
     case SwitchWord::Wait: return "wait";
     case SwitchWord::Warning: return "warning";
+    case SwitchWord::Restart: return "restart";
     case SwitchWord::Other: return "other";
   }
   return "?";
@@ -76,6 +78,7 @@ TEST(ScanSwitches, CommandLines) {
       {"/warning", false, false, 1, {"warning"}},
       {"/wait /warning", false, false, 2, {"wait", "warning"}},
       {"/warning /wait", false, false, 2, {"warning", "wait"}},
+      {"/restart /warning", false, false, 2, {"restart", "warning"}},
       {"C:/x", false, false, 1, {"other"}},
       {"\"C:\\Program Files\\x\"", false, false, 0, {}},
       {"read-only", false, false, 1, {"other"}},

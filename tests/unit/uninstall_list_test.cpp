@@ -205,6 +205,20 @@ TEST(UninstallPasses, EntryThatKeepsFailingIsOfferedInEveryPass) {
   for (const std::string& call : files.calls) offered += call == "C:\\F\\busy.dll failed";
   EXPECT_EQ(offered, 3);
   EXPECT_TRUE(files.Exists("C:\\F\\busy.dll"));
+
+  // What is left for removal at restart: the held file alone, not the
+  // missing entry nor the ones deleted, nor one outside the folder.
+  FakeFiles again;
+  again.AddFile("C:\\F\\busy.dll");
+  again.AddFile("C:\\F\\x.txt");
+  again.Lock("C:\\F\\busy.dll");
+  std::string list = "gone.txt\nbusy.dll\n..\\out.dll\nx.txt\n";
+  std::vector<ListEntry> table(CountListPieces(list.data(), list.size()) + 1);
+  size_t count = SplitList(list.data(), list.size(), table.data(), table.size());
+  size_t left = 99;
+  RunDeletionPasses(list.data(), table.data(), count, "C:\\F\\", FakeFiles::Delete, &again, &left);
+  ASSERT_EQ(left, 1u);
+  EXPECT_EQ(list.substr(table[0].Offset, table[0].Length), "busy.dll");
 }
 
 TEST(UninstallPasses, EntriesOutsideTheFolderAreNeverOffered) {

@@ -233,7 +233,7 @@ const char kNtBatch[] =
     "rd \"C:\\Program Files\\Zobrix\"\r\n"
     "if not exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" goto done\r\n"
     ":done\r\n"
-    "if exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" \"C:\\Program Files\\Zobrix\\uninstall.exe\" /warning\r\n"
+    "if exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" \"C:\\Program Files\\Zobrix\\uninstall.exe\" /restart /warning\r\n"
     "del \"C:\\TEMP\\Uninstall_Kex.Bat\"";
 
 TEST(UninstallBatchText, NtFamilyByteForByte) {
@@ -258,7 +258,7 @@ TEST(UninstallBatchText, DriveRootInstallationByteForByte) {
   for (int i = 0; i < 5; ++i) expected += removal;
   expected +=
       ":done\r\n"
-      "if exist \"C:\\uninstall.exe\" \"C:\\uninstall.exe\" /warning\r\n"
+      "if exist \"C:\\uninstall.exe\" \"C:\\uninstall.exe\" /restart /warning\r\n"
       "del \"C:\\WINDOWS\\TEMP\\Uninstall_Kex.Bat\"";
   EXPECT_EQ(BatchText(true, "C:\\uninstall.exe", "C:\\", "C:\\WINDOWS\\TEMP\\Uninstall_Kex.Bat"),
             expected);
@@ -282,7 +282,7 @@ TEST(UninstallBatchText, PercentInPathsIsDoubled) {
                "if not exist \"C:\\%%PATH%%\\u.exe\" goto done\r\n");
   ASSERT_TRUE(FormatClosingBlock(text, sizeof(text), "C:\\%\\u.exe", "C:\\T%%\\Uninstall_Kex.Bat"));
   EXPECT_STREQ(text,
-               ":done\r\nif exist \"C:\\%%\\u.exe\" \"C:\\%%\\u.exe\" /warning\r\n"
+               ":done\r\nif exist \"C:\\%%\\u.exe\" \"C:\\%%\\u.exe\" /restart /warning\r\n"
                "del \"C:\\T%%%%\\Uninstall_Kex.Bat\"");
 }
 
@@ -311,7 +311,7 @@ TEST(UninstallBatchText, PiecesFitExactlyOrAreRefused) {
        "del \"C:\\a\\u.exe\"\r\nrd \"C:\\a\"\r\nif not exist \"C:\\a\\u.exe\" goto done\r\n",
        [](char* t, size_t s) { return FormatRemovalBlock(t, s, "C:\\a\\u.exe", "C:\\a"); }},
       {"closing",
-       ":done\r\nif exist \"C:\\a\\u.exe\" \"C:\\a\\u.exe\" /warning\r\ndel \"C:\\T\\%%.Bat\"",
+       ":done\r\nif exist \"C:\\a\\u.exe\" \"C:\\a\\u.exe\" /restart /warning\r\ndel \"C:\\T\\%%.Bat\"",
        [](char* t, size_t s) { return FormatClosingBlock(t, s, "C:\\a\\u.exe", "C:\\T\\%.Bat"); }},
       {"command", "C:\\cmd.exe /c \"C:\\T\\%.Bat\"",
        [](char* t, size_t s) { return FormatCommandLine(t, s, "C:\\cmd.exe", "C:\\T\\%.Bat"); }},

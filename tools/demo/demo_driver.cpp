@@ -2,7 +2,8 @@
 // user: pictures of the setup dialog and the context-menu items dialog (BMP,
 // turned into PNG by scripts/demo.sh), the silent setup and a report of what
 // it changed (registry, shortcuts, New-menu templates), the /warning notice,
-// then the uninstaller and a report of what it gave back and what is left.
+// then the uninstaller, asking while the archiver runs, and a report of what
+// it gave back and what is left.
 // With a language file, the setup dialog is shown once translated by it and
 // once mirrored as a right-to-left language would have it.
 //   demo_driver UNINSTALL_EXE INSTALL_FOLDER PICTURE_FOLDER [LANGUAGE_FILE]
@@ -350,11 +351,32 @@ int main(int argc, char** argv) {
     Finish(run);
   }
 
-  std::printf("\nuninstall.exe (no switch): the uninstaller\n");
+  std::printf("\nuninstall.exe (no switch) while the archiver runs: the uninstaller\n");
   {
+    // The archiver's window stays until it is answered; its folder must not
+    // be its current one, which would keep the folder.
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof(temp), temp);
+    ProgramRun archiver;
+    HWND archiver_window = nullptr;
+    if (archiver.Start(folder + "\\Zobrix.exe", "", temp))
+      archiver_window = WaitForWindow(archiver.ProcessId(), 15000);
     ProgramRun run;
     if (!run.Start(program, "", folder)) return 1;
     Answer(run, "confirm-uninstall", IDYES);
+    if (archiver_window) {
+      // The question names the archiver; closed, Retry finds nothing held.
+      HWND question = WaitForWindow(run.ProcessId(), 15000);
+      if (question) {
+        Sleep(300);
+        Describe(question);
+        SaveWindowPicture(question, "files-in-use");
+        PressButton(archiver_window, IDOK);
+        archiver.Wait(10000);
+        PressButton(question, IDRETRY);
+        WaitForWindowGone(question, 5000);
+      }
+    }
     Finish(run);
     // The batch file removes the program and the folder after the exit.
     for (int i = 0; i < 300 && PathExists(folder); ++i) Sleep(100);
