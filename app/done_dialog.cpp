@@ -46,12 +46,16 @@ void OpenInstallationFile(const char* name) {
 }
 
 void InitDoneDialog(HWND dialog) {
+  // sent, not posted: the dialog ends before it is ever shown, so it gets
+  // none of its looks
+  if (SilentMode) {
+    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    return;
+  }
   SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon));
   SendDlgItemMessageA(dialog, IDC_THANKS, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont), FALSE);
   char folder[1024];
   if (GetCurrentFolder(folder, sizeof(folder))) SetDlgItemTextA(dialog, IDC_INSTALL_FOLDER, folder);
-  // sent, not posted: the dialog ends before it is ever shown
-  if (SilentMode) SendMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
 
 void OnDoneCommand(HWND dialog, int id) {

@@ -89,11 +89,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   ProgramLangFile.Load("uninstall.lng");
   OleInitialize(nullptr);
   RichEditLibrary = LoadSystemLibrary("riched32.dll");
-  AppIcon = LoadIconA(hLangModule, ICON_APP);
-  BoldFont = CreateFontA(-12, 0, 0, 0, 700, FALSE, FALSE, FALSE, 134, 0, 0, 0, 0, "MS Sans Serif");
 
   // The service switches /wait and /warning act during the scan.
   SwitchScan scan = ScanSwitches(command_line ? command_line : "", ActOnSwitch, nullptr);
+  // Only dialogs that are shown use them: a silent run shows none.
+  if (!SilentMode) {
+    AppIcon = LoadIconA(hLangModule, ICON_APP);
+    BoldFont = CreateFontA(-12, 0, 0, 0, 700, FALSE, FALSE, FALSE, 134, 0, 0, 0, 0, "MS Sans Serif");
+  }
   if (scan.Setup)
     RunSetup();
   else if (scan.Counted == 0)
@@ -101,6 +104,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
 
   if (RichEditLibrary) FreeLibrary(RichEditLibrary);
   OleUninitialize();
-  DeleteObject(BoldFont);
+  if (BoldFont) DeleteObject(BoldFont);
   return 0;
 }

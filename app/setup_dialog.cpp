@@ -47,13 +47,18 @@ void InitSetupDialog(HWND dialog) {
   SetupOptions options;
   LoadSetupOptions(options);
   PutDialogOptions(dialog, options);
+  // Sent, not posted: the choice is applied before the dialog is ever shown.
+  // The dialog's looks are left alone then: activating a window makes Wine
+  // wait on every other program's windows, and the icon goes to the X server.
+  if (SilentMode) {
+    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    return;
+  }
   SetForegroundWindow(dialog);
   SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon));
   // the text box takes the dialog's face colour instead of the window colour
   SendDlgItemMessageA(dialog, IDC_SETUP_TEXT, EM_SETBKGNDCOLOR, 0,
                       static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
-  // sent, not posted: the choice is applied before the dialog is ever shown
-  if (SilentMode) SendMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
 
 void OnSetupCommand(HWND dialog, int id) {

@@ -28,7 +28,6 @@ bool EqualIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-
 }  // namespace
 
 void LoadSetupOptions(SetupOptions& options) {

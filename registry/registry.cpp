@@ -14,21 +14,44 @@ bool FormPath(HKEY hive, const char* text, char (&path)[RegKeyPathSize]) {
   return MakeRegKeyPath(reinterpret_cast<uintptr_t>(hive), text, path, sizeof(path));
 }
 
-HKEY CreateRegKey(HKEY hive, const char* text) {
+// The access bit that selects a view. Only under WOW64: older systems and
+// the 9x family do not know these bits.
+REGSAM ViewAccess(RegView view) {
+  if (view == RegViewOwn || !RunsUnderWow64()) return 0;
+  return view == RegView64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+}
+
+// RegDeleteKeyA acts on the process's own view only; RegDeleteKeyExA, which
+// reaches the other one, is missing before XP x64.
+LONG DeleteKeyIn(HKEY hive, const char* path, RegView view) {
+  const REGSAM access = ViewAccess(view);
+  if (access == 0) return RegDeleteKeyA(hive, path);
+  typedef LONG(WINAPI * DeleteKeyEx)(HKEY, LPCSTR, REGSAM, DWORD);
+  HMODULE advapi = GetModuleHandleA("advapi32.dll");
+  DeleteKeyEx delete_key_ex = advapi ? reinterpret_cast<DeleteKeyEx>(reinterpret_cast<void*>(
+                                           GetProcAddress(advapi, "RegDeleteKeyExA")))
+                                     : nullptr;
+  if (delete_key_ex) return delete_key_ex(hive, path, access, 0);
+  // a 32-bit process's own view is the 32-bit one
+  return view == RegView32 ? RegDeleteKeyA(hive, path) : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+HKEY CreateRegKey(HKEY hive, const char* text, RegView view = RegViewOwn) {
   char path[RegKeyPathSize];
   if (!FormPath(hive, text, path)) return nullptr;
   HKEY key = nullptr;
-  if (RegCreateKeyExA(hive, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(hive, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | ViewAccess(view),
+                      nullptr, &key, nullptr) != ERROR_SUCCESS)
     return nullptr;
   return key;
 }
 
-HKEY OpenRegKey(HKEY hive, const char* text) {
+HKEY OpenRegKey(HKEY hive, const char* text, RegView view = RegViewOwn) {
   char path[RegKeyPathSize];
   if (!FormPath(hive, text, path)) return nullptr;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | ViewAccess(view),
+                    &key) != ERROR_SUCCESS)
     return nullptr;
   return key;
 }
@@ -36,8 +59,8 @@ HKEY OpenRegKey(HKEY hive, const char* text) {
 bool CloseRegKey(HKEY key) { return RegCloseKey(key) == ERROR_SUCCESS; }
 
 bool SetValue(HKEY hive, const char* text, const char* name, DWORD type, const void* data,
-              DWORD size) {
-  HKEY key = CreateRegKey(hive, text);
+              DWORD size, RegView view = RegViewOwn) {
+  HKEY key = CreateRegKey(hive, text, view);
   if (!key) return false;
   RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
   CloseRegKey(key);
@@ -66,8 +89,31 @@ void CopyDefault(char* out, const char* default_value, DWORD size) {
 
 }  // namespace
 
-bool SetRegString(HKEY hive, const char* text, const char* name, const char* value) {
-  return SetValue(hive, text, name, REG_SZ, value, static_cast<DWORD>(strlen(value) + 1));
+bool RunsUnderWow64() {
+  typedef BOOL(WINAPI * IsWow64ProcessCall)(HANDLE, PBOOL);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  // missing on the 9x family and before XP SP2: no WOW64 there
+  IsWow64ProcessCall is_wow64 =
+      kernel ? reinterpret_cast<IsWow64ProcessCall>(
+                   reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")))
+             : nullptr;
+  BOOL wow64 = FALSE;
+  return is_wow64 && is_wow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
+bool SetRegString(HKEY hive, const char* text, const char* name, const char* value, RegView view) {
+  return SetValue(hive, text, name, REG_SZ, value, static_cast<DWORD>(strlen(value) + 1), view);
+}
+
+bool SetRegStringDeleting(HKEY hive, const char* text, const char* name, const char* value,
+                          const char* stale_name) {
+  HKEY key = CreateRegKey(hive, text);
+  if (!key) return false;
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                 static_cast<DWORD>(strlen(value) + 1));
+  RegDeleteValueA(key, stale_name);
+  CloseRegKey(key);
+  return true;
 }
 
 bool SetUserRegString(const char* text, const char* name, const char* value) {
@@ -91,10 +137,10 @@ bool SetRegNone(HKEY hive, const char* text, const char* name) {
 }
 
 bool GetRegString(HKEY hive, const char* text, const char* name, char* out,
-                  const char* default_value, DWORD size) {
+                  const char* default_value, DWORD size, RegView view) {
   if (!out || size == 0) return false;
   bool found = false;
-  HKEY key = OpenRegKey(hive, text);
+  HKEY key = OpenRegKey(hive, text, view);
   if (key) {
     DWORD length = size;
     if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &length) ==
@@ -137,30 +183,30 @@ DWORD GetUserRegDword(const char* text, const char* name, DWORD default_value) {
   return GetRegDword(HKEY_CURRENT_USER, text, name, default_value);
 }
 
-void DeleteRegKey(HKEY hive, const char* text) {
+void DeleteRegKey(HKEY hive, const char* text, RegView view) {
   char path[RegKeyPathSize];
   if (!FormPath(hive, text, path)) return;
   // On the 9x family RegDeleteKeyA with an empty path would empty the hive.
   if (IsHiveRootPath(path)) return;
-  RegDeleteKeyA(hive, path);
+  DeleteKeyIn(hive, path, view);
 }
 
-void DeleteRegValue(HKEY hive, const char* text, const char* name) {
+void DeleteRegValue(HKEY hive, const char* text, const char* name, RegView view) {
   char path[RegKeyPathSize];
   if (!FormPath(hive, text, path)) return;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(hive, path, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(hive, path, 0, KEY_WRITE | ViewAccess(view), &key) != ERROR_SUCCESS) return;
   RegDeleteValueA(key, name);
   CloseRegKey(key);
 }
 
-void DeleteRegTree(HKEY hive, const char* text) {
+void DeleteRegTree(HKEY hive, const char* text, RegView view) {
   char path[RegKeyPathSize];
   if (!FormPath(hive, text, path)) return;
-  DeleteKeyTree(hive, path);
+  DeleteKeyTree(hive, path, view);
 }
 
-void DeleteKeyTree(HKEY hive, const char* path) {
+void DeleteKeyTree(HKEY hive, const char* path, RegView view) {
   // The root of a hive is never deleted; on the 9x family the single call
   // below would otherwise take every key of the hive with it.
   if (IsHiveRootPath(path)) return;
@@ -170,14 +216,14 @@ void DeleteKeyTree(HKEY hive, const char* path) {
   // repeat, since a pass skips the sibling after each key that it deletes.
   do {
     PassCounter = 0;
-    DeleteKeyTreePass(hive, path);
+    DeleteKeyTreePass(hive, path, view);
   } while (PassCounter != 0);
 }
 
-void DeleteKeyTreePass(HKEY hive, const char* path) {
+void DeleteKeyTreePass(HKEY hive, const char* path, RegView view) {
   if (IsHiveRootPath(path)) return;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(hive, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(hive, path, 0, KEY_READ | ViewAccess(view), &key) != ERROR_SUCCESS) return;
   char name[200];
   char child[512];
   for (DWORD index = 0;; ++index) {
@@ -187,26 +233,28 @@ void DeleteKeyTreePass(HKEY hive, const char* path) {
         ERROR_SUCCESS)
       break;
     // A child whose path does not fit is left in place, and so are its parents.
-    if (JoinKeyPath(path, name, child, sizeof(child))) DeleteKeyTreePass(hive, child);
+    if (JoinKeyPath(path, name, child, sizeof(child))) DeleteKeyTreePass(hive, child, view);
   }
   CloseRegKey(key);
-  if (RegDeleteKeyA(hive, path) == ERROR_SUCCESS) ++PassCounter;
+  if (DeleteKeyIn(hive, path, view) == ERROR_SUCCESS) ++PassCounter;
 }
 
-bool RegKeyExists(HKEY hive, const char* text) {
+bool RegKeyExists(HKEY hive, const char* text, RegView view) {
   char path[RegKeyPathSize];
   if (!FormPath(hive, text, path)) return false;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE | ViewAccess(view), &key) != ERROR_SUCCESS)
+    return false;
   CloseRegKey(key);
   return true;
 }
 
-bool RegKeyIsEmpty(HKEY hive, const char* text) {
+bool RegKeyIsEmpty(HKEY hive, const char* text, RegView view) {
   char path[RegKeyPathSize];
   if (!FormPath(hive, text, path)) return false;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE | ViewAccess(view), &key) != ERROR_SUCCESS)
+    return false;
   DWORD subkeys = 1, values = 1;
   bool read = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
                                nullptr, nullptr, nullptr) == ERROR_SUCCESS;

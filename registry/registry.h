@@ -6,9 +6,24 @@
 // read give its default, and a write, deletion or test do nothing.
 #include <windows.h>
 
+// The registry view an operation acts on. Under WOW64 a 32-bit process has a
+// view of its own for parts of HKEY_LOCAL_MACHINE\Software and
+// HKEY_CLASSES_ROOT ("Wow6432Node"), which the 64-bit shell never reads:
+// RegView64 and RegView32 name the 64-bit and the 32-bit view there. Anywhere
+// else (32-bit Windows, the 9x family, a 64-bit process) there is one view,
+// and every RegView names it.
+enum RegView { RegViewOwn, RegView64, RegView32 };
+// True when this process is a 32-bit one on 64-bit Windows.
+bool RunsUnderWow64();
+
 // REG_SZ with its terminator. True when the key could be created.
-bool SetRegString(HKEY hive, const char* text, const char* name, const char* value);
+bool SetRegString(HKEY hive, const char* text, const char* name, const char* value,
+                  RegView view = RegViewOwn);
 bool SetUserRegString(const char* text, const char* name, const char* value);
+// The same, and then deletes the value stale_name from that key, through one
+// opening of the key. True when the key could be created.
+bool SetRegStringDeleting(HKEY hive, const char* text, const char* name, const char* value,
+                          const char* stale_name);
 // REG_DWORD, 4 bytes. True when the key could be created.
 bool SetRegDword(HKEY hive, const char* text, const char* name, DWORD value);
 bool SetUserRegDword(const char* text, const char* name, DWORD value);
@@ -23,7 +38,7 @@ bool SetRegNone(HKEY hive, const char* text, const char* name);
 // terminator counts as missing. On a missing value out receives the default
 // (the empty string if the default itself does not fit) and the result is false.
 bool GetRegString(HKEY hive, const char* text, const char* name, char* out,
-                  const char* default_value, DWORD size);
+                  const char* default_value, DWORD size, RegView view = RegViewOwn);
 bool GetUserRegString(const char* text, const char* name, char* out,
                       const char* default_value, DWORD size);
 
@@ -35,20 +50,20 @@ DWORD GetRegDword(HKEY hive, const char* text, const char* name, DWORD default_v
 DWORD GetUserRegDword(const char* text, const char* name, DWORD default_value);
 
 // Deletes one key; on the NT family a key that still has subkeys stays.
-void DeleteRegKey(HKEY hive, const char* text);
-void DeleteRegValue(HKEY hive, const char* text, const char* name);
+void DeleteRegKey(HKEY hive, const char* text, RegView view = RegViewOwn);
+void DeleteRegValue(HKEY hive, const char* text, const char* name, RegView view = RegViewOwn);
 // Deletes a key with all its subkeys.
-void DeleteRegTree(HKEY hive, const char* text);
+void DeleteRegTree(HKEY hive, const char* text, RegView view = RegViewOwn);
 // The same for a full key path below the hive (already formed).
-void DeleteKeyTree(HKEY hive, const char* path);
+void DeleteKeyTree(HKEY hive, const char* path, RegView view = RegViewOwn);
 // One depth-first deletion pass over a full key path; counts the keys it
 // deletes, so that DeleteKeyTree knows when to stop.
-void DeleteKeyTreePass(HKEY hive, const char* path);
+void DeleteKeyTreePass(HKEY hive, const char* path, RegView view = RegViewOwn);
 
-bool RegKeyExists(HKEY hive, const char* text);
+bool RegKeyExists(HKEY hive, const char* text, RegView view = RegViewOwn);
 // True when the key exists and has neither values (a default value counts)
 // nor subkeys.
-bool RegKeyIsEmpty(HKEY hive, const char* text);
+bool RegKeyIsEmpty(HKEY hive, const char* text, RegView view = RegViewOwn);
 
 // Copies every value of one key into another (created when missing): names,
 // types and bytes as stored, of any size. On the NT family through the wide

@@ -9,7 +9,11 @@
 #   order (files, then folders deepest first: tools/bench/one_call_per_entry),
 #   started the same way in the same prefix, the two taking turns; and
 #   against `cmd /c rd /s /q` of an identical tree (about 45 s a run;
-#   BENCH_UNINSTALL_RD=0 leaves it out);
+#   BENCH_UNINSTALL_RD=0 leaves it out); and against an NSIS uninstaller with
+#   one Delete or RMDir per entry in the same best order, lying in the tree
+#   as the program does, started with /S and `_?=` so that it runs in place
+#   rather than from a copy in the temporary folder, which would only add to
+#   its time (needs makensis; BENCH_UNINSTALL_NSIS=0 leaves it out);
 # - the CPU time of the same two, the program's own and its Wine server's
 #   (which does the file system work of every open and deletion): on a
 #   machine shared with other work the wall times swing by a factor of two,
@@ -32,6 +36,8 @@ program=${BENCH_UNINSTALL_EXE:-$root/build/$preset/uninstall.exe}
 one_call=$root/build/$preset/tools/one_call_per_entry.exe
 runs=${BENCH_UNINSTALL_RUNS:-5}
 with_rd=${BENCH_UNINSTALL_RD:-1}
+with_nsis=${BENCH_UNINSTALL_NSIS:-1}
+command -v makensis >/dev/null || { [ "$with_nsis" = 0 ] || echo "bench-uninstall: no makensis, the NSIS uninstaller is left out" >&2; with_nsis=0; }
 for needed in "$program" "$one_call"; do
   [ -f "$needed" ] || { echo "bench-uninstall: $needed is missing (build the $preset preset first)" >&2; exit 1; }
 done
@@ -80,6 +86,18 @@ best=$bench/best.txt
 for file in "${files[@]}"; do printf '%s\r\n' "${file//\//\\}"; done > "$best"
 for ((n = ${#folders[@]} - 1; n >= 0; n--)); do printf '%s\\\r\n' "${folders[n]//\//\\}"; done >> "$best"
 cp "$one_call" "$bench/one_call_per_entry.exe"
+# The NSIS uninstaller over the same order: an installer whose only job is to
+# write it, built and run once.
+if [ "$with_nsis" != 0 ]; then
+  {
+    printf 'Unicode true\nName "Zobrix"\nOutFile "nsis-maker.exe"\nRequestExecutionLevel admin\n'
+    printf 'Section\n  WriteUninstaller "$EXEDIR\\uninst-nsis.exe"\nSectionEnd\nSection "Uninstall"\n'
+    tr -d '\r' < "$best" | awk '/\\$/ { print "  RMDir \"$INSTDIR\\" substr($0, 1, length($0) - 1) "\""; next }
+                                   { print "  Delete \"$INSTDIR\\" $0 "\"" }'
+    printf 'SectionEnd\n'
+  } > "$bench/nsis-maker.nsi"
+  (cd "$bench" && makensis -V2 nsis-maker.nsi >/dev/null) || { echo "bench-uninstall: makensis failed" >&2; exit 1; }
+fi
 
 echo "uninstaller on a generated installation ($build_name), $runs runs each:"
 echo "  $entries list entries: ${#folders[@]} folders on 5 levels, $file_count files; folders listed first, parents before children"
@@ -117,11 +135,16 @@ cpu_ms() {
   cpu=$((server + children))
 }
 
-uninstall_times=() removal_times=() one_call_times=() rd_times=() uninstall_cpu=() one_call_cpu=()
+uninstall_times=() removal_times=() one_call_times=() rd_times=() nsis_times=() uninstall_cpu=() one_call_cpu=()
 for ((run = 0; run <= runs; run++)); do
   make_installation "$bench/inst$run"
   cp -a "$tree" "$bench/one$run"
   [ "$with_rd" = 0 ] || cp -a "$tree" "$bench/rd$run"
+  if [ "$with_nsis" != 0 ]; then
+    cp -a "$tree" "$bench/nsis$run"
+    [ -f "$bench/uninst-nsis.exe" ] || "$WINE" 'C:\bench\nsis-maker.exe' /S >/dev/null 2>&1
+    cp "$bench/uninst-nsis.exe" "$bench/nsis$run/"
+  fi
   sync
   cpu_ms; cpu_before=$cpu
   start=$(now_ms)
@@ -141,6 +164,14 @@ for ((run = 0; run <= runs; run++)); do
   ended_one=$(now_ms)
   cpu_ms; cpu_one_call=$((cpu - cpu_before))
   rmdir "$bench/one$run"
+  if [ "$with_nsis" != 0 ]; then
+    start_nsis=$(now_ms)
+    "$WINE" "C:\\bench\\nsis$run\\uninst-nsis.exe" /S "_?=C:\\bench\\nsis$run" >/dev/null 2>&1
+    ended_nsis=$(now_ms)
+    # what is left is the uninstaller itself, which cannot delete its running file
+    [ "$(ls -A "$bench/nsis$run")" = uninst-nsis.exe ] || { echo "bench-uninstall: the NSIS uninstaller left entries" >&2; exit 1; }
+    rm -rf "$bench/nsis$run"
+  fi
   if [ "$with_rd" != 0 ]; then
     start_rd=$(now_ms)
     "$WINE" cmd /c rd /s /q "C:\\bench\\rd$run" >/dev/null 2>&1
@@ -151,6 +182,7 @@ for ((run = 0; run <= runs; run++)); do
   uninstall_times+=($((ended - start)))
   removal_times+=($((removed - start)))
   one_call_times+=($((ended_one - start_one)))
+  [ "$with_nsis" = 0 ] || nsis_times+=($((ended_nsis - start_nsis)))
   uninstall_cpu+=($cpu_uninstall)
   one_call_cpu+=($cpu_one_call)
   [ "$with_rd" = 0 ] || rd_times+=($((ended_rd - start_rd)))
@@ -166,6 +198,11 @@ median_uninstall_cpu=$(printf '%s\n' "${uninstall_cpu[@]}" | median)
 median_one_call_cpu=$(printf '%s\n' "${one_call_cpu[@]}" | median)
 echo "  CPU time, program and Wine server: uninstall.exe median $median_uninstall_cpu ms (runs: ${uninstall_cpu[*]}),"
 echo "    one call per entry median $median_one_call_cpu ms (runs: ${one_call_cpu[*]}), ratio $(ratio "$median_uninstall_cpu" "$median_one_call_cpu")"
+if [ "$with_nsis" != 0 ]; then
+  median_nsis=$(printf '%s\n' "${nsis_times[@]}" | median)
+  echo "  NSIS uninstaller, one Delete or RMDir per entry, best order, /S _?=: median $median_nsis ms (runs: ${nsis_times[*]})"
+  echo "  ratio of medians uninstall/NSIS uninstaller: $(ratio "$median_uninstall" "$median_nsis")"
+fi
 if [ "$with_rd" != 0 ]; then
   median_rd=$(printf '%s\n' "${rd_times[@]}" | median)
   echo "  cmd /c rd /s /q of the same tree:    median $median_rd ms (runs: ${rd_times[*]})"

@@ -7,6 +7,9 @@
 # - the stripped size of the program, resources included;
 # - the uninstaller on a large generated installation (bench-uninstall.sh);
 # - the archive associations' take-over and give-back (bench-associations.sh);
+# - for the i686 program, the silent setup against an NSIS installer doing
+#   the same job (bench-setup-nsis.sh), beside the uninstall against an NSIS
+#   uninstaller (in bench-uninstall.sh);
 # - then, natively, executions per second of each fuzzer (bench-fuzz.sh).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,6 +33,7 @@ for arch in 32 64; do
   "$WINESERVER" -k 2>/dev/null || true
   BENCH_ARCH=$arch "$root/scripts/bench-uninstall.sh"
   BENCH_ARCH=$arch "$root/scripts/bench-associations.sh"
+  [ $arch != 32 ] || "$root/scripts/bench-setup-nsis.sh"
 done
 
 echo "== fuzzers, native, ASan + UBSan"

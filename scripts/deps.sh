@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12 (as root), skipping
 # whatever is already there: the MinGW cross compilers, Wine (64 and 32 bit),
-# Xvfb, clang with its libFuzzer and sanitizer runtimes, the zh_CN and de_DE
-# locales. Some kernels of this machine kind refuse 32-bit programs: the
-# packages install all the same and the tests then drive the x86_64 build
-# (scripts/wine-env.sh tells which).
+# Xvfb, clang with its libFuzzer and sanitizer runtimes, NSIS (the benchmark's
+# general installer), the zh_CN and de_DE locales. Some kernels of this
+# machine kind refuse 32-bit programs: the packages install all the same and
+# the tests then drive the x86_64 build (scripts/wine-env.sh tells which).
 set -eu
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for pkg in cmake ninja-build g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest \
            wine wine64 wine32:i386 xvfb x11-utils locales imagemagick \
-           fonts-wqy-microhei python3 binutils-mingw-w64-i686 clang libclang-rt-14-dev; do
+           fonts-wqy-microhei python3 binutils-mingw-w64-i686 clang libclang-rt-14-dev nsis; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then

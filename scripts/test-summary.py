@@ -15,7 +15,7 @@ import sys
 import xml.etree.ElementTree as ET
 
 TREES = ("host", "win64", "win32")
-WHERE = re.compile(r"^wine-test\.sh: (i686 in a 32-bit prefix|x86_64 in a 64-bit prefix)", re.M)
+WHERE = re.compile(r"^wine-test\.sh: (i686 in a 32-bit prefix|i686 under WoW64 in a 64-bit prefix|x86_64 in a 64-bit prefix)", re.M)
 SKIP = re.compile(r"^SKIP: (.*)$", re.M)
 
 

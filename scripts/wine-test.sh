@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs one Windows test program under Wine with everything it needs:
-#   wine-test.sh --arch 64|32 --family nt|9x --prefix DIR [--locale L]
+#   wine-test.sh --arch 64|32|wow64 --family nt|9x --prefix DIR [--locale L]
 #                [--uninstall FILE] [--without-32bit] -- PROGRAM [ARGS...]
 # - a fresh prefix DIR, copied from a template that is created once per build tree;
 # - an X display (Xvfb is started when none answers);
 # - LC_ALL (zh_CN.UTF-8 unless --locale says otherwise: ANSI code page 936),
 #   WINEDEBUG=-all, UNINSTALL_EXE (the program under test, as a Windows path:
 #   --uninstall FILE, else the uninstall.exe of PROGRAM's build tree);
+# - --arch wow64 runs an i686 PROGRAM in a 64-bit prefix, under WOW64 as on
+#   64-bit Windows; it needs a kernel that runs 32-bit programs;
 # - with --without-32bit it runs only where the kernel refuses 32-bit programs:
 #   an x86_64 suite that stands in for an i686 one;
 # - for --family 9x the program runs as a copy named <name>_98.exe, and that name
@@ -29,18 +31,32 @@ while [ $# -gt 0 ]; do
 done
 [ $# -ge 1 ] && [ -n "$prefix" ] || { echo "usage: wine-test.sh --prefix DIR [...] -- PROGRAM [ARGS]" >&2; exit 2; }
 program=$(readlink -f "$1"); shift
+prefix=$(readlink -m "$prefix")
 
 source "$here/wine-env.sh"
 # The line the summary of `make test` reads: which program runs where.
-if [ "$arch" = 32 ]; then where="i686 in a 32-bit prefix"; else where="x86_64 in a 64-bit prefix"; fi
+case $arch in
+  32) where="i686 in a 32-bit prefix" ;;
+  wow64) where="i686 under WoW64 in a 64-bit prefix" ;;
+  *) where="x86_64 in a 64-bit prefix" ;;
+esac
 echo "wine-test.sh: $where, $family family, $locale: $(basename "$program")" >&2
 if [ -n "$without_32bit" ] && runs_32bit; then
   echo "SKIP: the i686 suite runs here; this x86_64 one stands in only where 32-bit programs cannot run" >&2
   exit 77
 fi
-wine_env_init "$arch" || exit 77
-ensure_display || { echo "SKIP: no X display and Xvfb cannot start" >&2; exit 77; }
-make_prefix "$arch" "$prefix" || { echo "SKIP: cannot create a Wine prefix for $arch-bit programs here" >&2; exit 77; }
+if [ "$arch" = wow64 ]; then
+  # the 32-bit launcher runs the program; the prefix is a 64-bit one
+  wine_env_init 32 || exit 77
+  wine_env_init 64 || exit 77
+  ensure_display || { echo "SKIP: no X display and Xvfb cannot start" >&2; exit 77; }
+  make_prefix 64 "$prefix" || { echo "SKIP: cannot create a 64-bit Wine prefix here" >&2; exit 77; }
+  WINE=/usr/lib/wine/wine
+else
+  wine_env_init "$arch" || exit 77
+  ensure_display || { echo "SKIP: no X display and Xvfb cannot start" >&2; exit 77; }
+  make_prefix "$arch" "$prefix" || { echo "SKIP: cannot create a Wine prefix for $arch-bit programs here" >&2; exit 77; }
+fi
 export WINEPREFIX=$prefix WINEDEBUG=-all LC_ALL=$locale
 export TEST_FAMILY=$family
 

@@ -17,6 +17,7 @@
 const char CapabilitiesKey[] = "Software\\Zobrix\\Capabilities";
 const char FileAssociationsKey[] = "Software\\Zobrix\\Capabilities\\FileAssociations";
 const char RegisteredApplicationsKey[] = "Software\\RegisteredApplications";
+const RegView CapabilitiesView = RegView64;
 
 namespace {
 
@@ -124,8 +125,12 @@ void RegisterUninstallEntry() {
 
 void RegisterCapabilities() {
   if (GetNtVersion() < 6) return;
-  SetRegString(HKEY_LOCAL_MACHINE, CapabilitiesKey, "ApplicationName", GetMsgText(MSG_DISPLAY_NAME));
+  // The 64-bit shell opens the path named in RegisteredApplications in its
+  // own view; Software\Zobrix is redirected for a 32-bit process.
+  SetRegString(HKEY_LOCAL_MACHINE, CapabilitiesKey, "ApplicationName", GetMsgText(MSG_DISPLAY_NAME),
+               CapabilitiesView);
   SetRegString(HKEY_LOCAL_MACHINE, CapabilitiesKey, "ApplicationDescription",
-               GetMsgText(MSG_SHORTCUT_COMMENT));
-  SetRegString(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, "Zobrix", CapabilitiesKey);
+               GetMsgText(MSG_SHORTCUT_COMMENT), CapabilitiesView);
+  SetRegString(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, "Zobrix", CapabilitiesKey,
+               CapabilitiesView);
 }

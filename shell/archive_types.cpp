@@ -87,17 +87,22 @@ bool HasNewMenuEntry(int row) { return row == KexRow || row == ZipRow; }
 
 void SavePreviousOwner(const ExtensionKeys& keys, int row) {
   const char* e = keys.extension;
-  char type[512];
-  char content[512];
-  char template_name[1024];
+  char type[512] = "";
+  char content[512] = "";
+  char template_name[1024] = "";
   char null_file[10];
-  GetRegString(HKEY_CLASSES_ROOT, e, "", type, "", sizeof(type));
-  GetRegString(HKEY_CLASSES_ROOT, e, ContentTypeValue, content, "", sizeof(content));
-  GetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "FileName", template_name, "",
-               sizeof(template_name));
-  const bool has_null_file =
-      GetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "NullFile", null_file, "", sizeof(null_file));
+  bool has_null_file = false;
+  // A key that is not there has no values and no ShellNew key to read: on a
+  // first setup most are not, and every read would ask the registry again.
   const bool existed = RegKeyExists(HKEY_CLASSES_ROOT, e);
+  if (existed) {
+    GetRegString(HKEY_CLASSES_ROOT, e, "", type, "", sizeof(type));
+    GetRegString(HKEY_CLASSES_ROOT, e, ContentTypeValue, content, "", sizeof(content));
+    GetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "FileName", template_name, "",
+                 sizeof(template_name));
+    has_null_file = GetRegString(HKEY_CLASSES_ROOT, keys.shell_new, "NullFile", null_file, "",
+                                 sizeof(null_file));
+  }
   SetUserRegDword(keys.record, "Exist", existed ? 1 : 0);
   SetUserRegString(keys.record, "Type", type);
   SetUserRegString(keys.record, "Content", content);
@@ -119,7 +124,7 @@ void SavePreviousOwner(const ExtensionKeys& keys, int row) {
   // "ItemName": keep every value, and no copy from an earlier owner.
   if (!HasNewMenuEntry(row)) return;
   DeleteRegKey(HKEY_CURRENT_USER, keys.record_copy);
-  CopyRegValues(HKEY_CLASSES_ROOT, keys.shell_new, HKEY_CURRENT_USER, keys.record_copy);
+  if (existed) CopyRegValues(HKEY_CLASSES_ROOT, keys.shell_new, HKEY_CURRENT_USER, keys.record_copy);
 }
 
 const char* FileTypeOfRow(int row) { return row == ZipRow ? OwnZipFileType : OwnFileType; }
@@ -132,7 +137,8 @@ void OfferInOpenWith(const ExtensionKeys& keys, int row) {
   if (!RegKeyExists(HKEY_CLASSES_ROOT, keys.open_with))
     SetUserRegDword(keys.record, OpenWithCreatedValue, 1);
   SetRegNone(HKEY_CLASSES_ROOT, keys.open_with, FileTypeOfRow(row));
-  SetRegString(HKEY_LOCAL_MACHINE, FileAssociationsKey, keys.extension, FileTypeOfRow(row));
+  SetRegString(HKEY_LOCAL_MACHINE, FileAssociationsKey, keys.extension, FileTypeOfRow(row),
+               CapabilitiesView);
 }
 
 // Whoever owns the extension now and whichever system wrote them: only the
@@ -140,7 +146,7 @@ void OfferInOpenWith(const ExtensionKeys& keys, int row) {
 // it and nothing else is left in it.
 void WithdrawFromOpenWith(const ExtensionKeys& keys, int row) {
   DeleteRegValue(HKEY_CLASSES_ROOT, keys.open_with, FileTypeOfRow(row));
-  DeleteRegValue(HKEY_LOCAL_MACHINE, FileAssociationsKey, keys.extension);
+  DeleteRegValue(HKEY_LOCAL_MACHINE, FileAssociationsKey, keys.extension, CapabilitiesView);
   if (GetUserRegDword(keys.record, OpenWithCreatedValue, 0) == 0) return;
   if (RegKeyIsEmpty(HKEY_CLASSES_ROOT, keys.open_with)) DeleteRegKey(HKEY_CLASSES_ROOT, keys.open_with);
   DeleteRegValue(HKEY_CURRENT_USER, keys.record, OpenWithCreatedValue);
@@ -150,16 +156,14 @@ void TakeOver(const ExtensionKeys& keys, int row, const SetupOptions& options) {
   const char* e = keys.extension;
   // A repeated setup must not record the archiver as its own previous owner.
   if (!IsOwnFileType(e)) SavePreviousOwner(keys, row);
-  SetRegString(HKEY_CLASSES_ROOT, e, "", FileTypeOfRow(row));
-  DeleteRegValue(HKEY_CLASSES_ROOT, e, ContentTypeValue);
+  SetRegStringDeleting(HKEY_CLASSES_ROOT, e, "", FileTypeOfRow(row), ContentTypeValue);
   OfferInOpenWith(keys, row);
   if (row == KexRow) {
     const int count = GetNtVersion() != 0 ? NtVolumeCount : AllVolumeCount;
     char volume[8];
     for (int i = 0; i < count; ++i) {
       FormVolumeExtension(i, volume);
-      SetRegString(HKEY_CLASSES_ROOT, volume, "", OwnFileType);
-      DeleteRegValue(HKEY_CLASSES_ROOT, volume, ContentTypeValue);
+      SetRegStringDeleting(HKEY_CLASSES_ROOT, volume, "", OwnFileType, ContentTypeValue);
     }
   }
   if (HasNewMenuEntry(row) && options.ShellExt)

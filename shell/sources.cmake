@@ -1,4 +1,5 @@
-set(SHELL_PURE_SOURCES)
+set(SHELL_PURE_SOURCES
+  shell/pe_machine.cpp)
 set(SHELL_WIN_SOURCES
   shell/app_registration.cpp
   shell/archive_types.cpp
@@ -6,7 +7,8 @@ set(SHELL_WIN_SOURCES
   shell/program_files.cpp
   shell/shell_extension.cpp
   shell/shortcuts.cpp)
-set(SHELL_UNIT_TESTS)
+set(SHELL_UNIT_TESTS
+  tests/unit/pe_machine_test.cpp)
 set(SHELL_WIN_TESTS
   tests/win/app_registration_test.cpp
   tests/win/associations_test.cpp

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <initializer_list>
+
 #include "registry/registry.h"
 #include "shell/app_registration.h"
 #include "shell/archive_types.h"
@@ -27,11 +29,15 @@ void CleanUpRegistry() {
   DeleteRegKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe");
 
   // whatever an earlier setup on this system registered, whichever version
-  // ran it; the product's own key only when nothing else is left in it (on
-  // the 9x family RegDeleteKeyA would take its subkeys along)
-  DeleteRegValue(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, "Zobrix");
-  DeleteRegTree(HKEY_LOCAL_MACHINE, CapabilitiesKey);
-  if (RegKeyIsEmpty(HKEY_LOCAL_MACHINE, "Software\\Zobrix")) DeleteRegKey(HKEY_LOCAL_MACHINE, "Software\\Zobrix");
+  // ran it and in whichever view (earlier versions wrote the 32-bit one
+  // under WOW64); the product's own key only when nothing else is left in it
+  // (on the 9x family RegDeleteKeyA would take its subkeys along)
+  for (RegView view : {RegView64, RegView32}) {
+    DeleteRegValue(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, "Zobrix", view);
+    DeleteRegTree(HKEY_LOCAL_MACHINE, CapabilitiesKey, view);
+    if (RegKeyIsEmpty(HKEY_LOCAL_MACHINE, "Software\\Zobrix", view))
+      DeleteRegKey(HKEY_LOCAL_MACHINE, "Software\\Zobrix", view);
+  }
 
   // the empty text names the product settings key itself
   DeleteRegTree(HKEY_CURRENT_USER, "");

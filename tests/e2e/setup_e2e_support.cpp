@@ -195,7 +195,7 @@ namespace {
 // A whole hive through open handles: the support's reader gives up at the
 // first key it cannot open, where this one records such a key by a marker
 // value and goes on.
-void ReadWholeKey(HKEY key, testenv::RegistryKeySnapshot* tree) {
+void ReadWholeKey(HKEY key, testenv::RegistryKeySnapshot* tree, REGSAM view) {
   DWORD subkeys = 0, max_subkey = 0, values = 0, max_name = 0, max_data = 0;
   if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &max_subkey, nullptr, &values, &max_name,
                        &max_data, nullptr, nullptr) != ERROR_SUCCESS) {
@@ -219,8 +219,8 @@ void ReadWholeKey(HKEY key, testenv::RegistryKeySnapshot* tree) {
     testenv::RegistryKeySnapshot subkey;
     subkey.name.assign(name.data(), length);
     HKEY child = nullptr;
-    if (RegOpenKeyExW(key, subkey.name.c_str(), 0, KEY_READ, &child) == ERROR_SUCCESS) {
-      ReadWholeKey(child, &subkey);
+    if (RegOpenKeyExW(key, subkey.name.c_str(), 0, KEY_READ | view, &child) == ERROR_SUCCESS) {
+      ReadWholeKey(child, &subkey, view);
       RegCloseKey(child);
     } else {
       subkey.values.push_back({L"(unreadable)", REG_NONE, ""});
@@ -232,13 +232,21 @@ void ReadWholeKey(HKEY key, testenv::RegistryKeySnapshot* tree) {
   std::sort(tree->subkeys.begin(), tree->subkeys.end(), by_name);
 }
 
+void ReadWholeHive(HKEY hive, testenv::RegistryKeySnapshot* tree, REGSAM view) {
+  if (view == 0) return ReadWholeKey(hive, tree, view);
+  HKEY root = nullptr;
+  if (RegOpenKeyExW(hive, L"", 0, KEY_READ | view, &root) != ERROR_SUCCESS) return;
+  ReadWholeKey(root, tree, view);
+  RegCloseKey(root);
+}
+
 }  // namespace
 
-Registry ReadRegistry() {
+Registry ReadRegistry(REGSAM view) {
   Registry registry;
-  ReadWholeKey(HKEY_CLASSES_ROOT, &registry.classes);
-  ReadWholeKey(HKEY_CURRENT_USER, &registry.user);
-  ReadWholeKey(HKEY_LOCAL_MACHINE, &registry.machine);
+  ReadWholeHive(HKEY_CLASSES_ROOT, &registry.classes, view);
+  ReadWholeHive(HKEY_CURRENT_USER, &registry.user, view);
+  ReadWholeHive(HKEY_LOCAL_MACHINE, &registry.machine, view);
   registry.complete = !registry.classes.subkeys.empty() && !registry.user.subkeys.empty() &&
                       !registry.machine.subkeys.empty();
   return registry;
@@ -355,6 +363,81 @@ bool GuardSetupTraces(std::vector<std::unique_ptr<testenv::RegistryGuard>>* guar
       guard(HKEY_LOCAL_MACHINE, std::string(software) + key);
   guard(HKEY_CURRENT_USER, "Software\\Zobrix");
   return testenv::RemoveKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix");
+}
+
+bool TestRunsUnderWow64() {
+  typedef BOOL(WINAPI * IsWow64ProcessCall)(HANDLE, PBOOL);
+  IsWow64ProcessCall is_wow64 = reinterpret_cast<IsWow64ProcessCall>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+  BOOL wow64 = FALSE;
+  return is_wow64 && is_wow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
+namespace {
+
+// Runs the 64-bit reg.exe with arguments; its exit code, with what it wrote
+// to its output in *output. ~0u when it could not be started or did not end.
+DWORD RunReg64(const std::string& arguments, std::string* output) {
+  output->clear();
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  HANDLE read = nullptr, write = nullptr;
+  if (!CreatePipe(&read, &write, &inherit, 0)) return ~0u;
+  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = write;
+  startup.hStdError = write;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  std::string command = "C:\\windows\\sysnative\\reg.exe " + arguments;
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  PROCESS_INFORMATION process = {};
+  const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                      nullptr, nullptr, &startup, &process);
+  CloseHandle(write);
+  DWORD code = ~0u;
+  if (started) {
+    char block[4096];
+    DWORD length = 0;
+    while (ReadFile(read, block, sizeof(block), &length, nullptr) && length > 0) output->append(block, length);
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(read);
+  return code;
+}
+
+const char* ViewSwitch(View view) { return view == View::Bits64 ? " /reg:64" : " /reg:32"; }
+
+}  // namespace
+
+bool QueryValueIn(View view, const std::string& key, const std::string& name, std::string* data) {
+  std::string output;
+  const std::string which = name.empty() ? " /ve" : " /v \"" + name + "\"";
+  if (RunReg64("query \"" + key + "\"" + which + ViewSwitch(view), &output) != 0) return false;
+  // "    <name>    REG_SZ    <data>": the default value's name is localised
+  const std::string marker = "    REG_SZ    ";
+  const size_t at = output.find(marker);
+  if (at == std::string::npos) return false;
+  const size_t end = output.find_first_of("\r\n", at);
+  *data = output.substr(at + marker.size(), end == std::string::npos ? std::string::npos : end - at - marker.size());
+  return true;
+}
+
+bool KeyExistsIn(View view, const std::string& key) {
+  std::string output;
+  return RunReg64("query \"" + key + "\"" + ViewSwitch(view), &output) == 0;
+}
+
+bool DeleteIn(View view, const std::string& key, const char* name) {
+  std::string output;
+  const std::string which = name ? (*name ? " /v \"" + std::string(name) + "\"" : std::string(" /ve")) : "";
+  RunReg64("delete \"" + key + "\"" + which + " /f" + ViewSwitch(view), &output);
+  if (!name) return !KeyExistsIn(view, key);
+  std::string data;
+  return !QueryValueIn(view, key, name, &data);
 }
 
 }  // namespace setup_e2e

@@ -30,7 +30,9 @@ struct Registry {
   testenv::RegistryKeySnapshot classes, user, machine;
   bool complete = false;
 };
-Registry ReadRegistry();
+// view: 0 for the process's own view, KEY_WOW64_64KEY for the 64-bit one
+// (where a 32-bit process's own keys lie below "Wow6432Node").
+Registry ReadRegistry(REGSAM view = 0);
 
 // Every difference, one line each, as "+key P", "-key P", "+value P [N]",
 // "-value P [N]" or "~value P [N]" (changed type or data), P the full key
@@ -68,5 +70,20 @@ bool SetString(HKEY hive, const std::string& path, const std::string& name, cons
 ::testing::AssertionResult MakeInstallation(const std::string& folder);
 
 bool GuardSetupTraces(std::vector<std::unique_ptr<testenv::RegistryGuard>>* guards);
+
+// The registry as a 64-bit program reads it, for a test that runs as a
+// 32-bit process on 64-bit Windows (under WOW64; false elsewhere): the
+// 64-bit reg.exe, which a 32-bit process reaches through "sysnative", asked
+// for the 64-bit view ("/reg:64") or the 32-bit one ("/reg:32").
+bool TestRunsUnderWow64();
+enum class View { Bits64, Bits32 };
+// The data of a REG_SZ value (an empty name: the default value) of key, a
+// full path such as "HKLM\Software\..."; false when the key or the value
+// is missing.
+bool QueryValueIn(View view, const std::string& key, const std::string& name, std::string* data);
+bool KeyExistsIn(View view, const std::string& key);
+// Deletes a value (or, with no name, the key and its subkeys); true when it
+// is gone afterwards.
+bool DeleteIn(View view, const std::string& key, const char* name = nullptr);
 
 }  // namespace setup_e2e

@@ -1,6 +1,7 @@
 // The whole road with the real program: a silent setup in an installation
-// under "C:\Program Files" on a system where other programs own some archive
-// extensions, then the silent uninstall. Afterwards the registry is as it was
+// under "C:\Program Files" ("Program Files (x86)" under WOW64) on a system
+// where other programs own some archive extensions, then the silent
+// uninstall. Afterwards the registry is as it was
 // before, but for what the program leaves by design; and the uninstall on a
 // system where setup never ran changes nothing in the registry.
 #include <gtest/gtest.h>
@@ -24,7 +25,6 @@ namespace {
 using namespace setup_e2e;
 
 const DWORD kRunTimeoutMs = 60000;
-const char kInstall[] = "C:\\Program Files\\Zobrix";
 const char kClsid[] = "{5E0C7A12-3B9D-4F61-A8E2-71C4D09B6F35}";
 
 std::string SpecialFolder(int csidl) {
@@ -32,6 +32,16 @@ std::string SpecialFolder(int csidl) {
   // also makes the shell record the folder below HKCU before the snapshot
   if (!SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE)) return "";
   return path;
+}
+
+// Where an installer puts a program of the process's own kind: under WOW64
+// "C:\Program Files (x86)".
+const std::string& InstallFolder() {
+  static const std::string folder = [] {
+    const std::string programs = SpecialFolder(CSIDL_PROGRAM_FILES);
+    return (programs.empty() ? std::string("C:\\Program Files") : programs) + "\\Zobrix";
+  }();
+  return folder;
 }
 
 // Where the shortcuts go; the all-users group on the NT family only.
@@ -133,7 +143,7 @@ const OtherOwner kOwners[] = {
 // Runs the installed program to its end; true with exit code 0.
 ::testing::AssertionResult RunInstalled(const std::string& arguments, const std::string& cwd) {
   testenv::ProgramRun run;
-  if (!run.Start(std::string(kInstall) + "\\uninstall.exe", arguments, cwd))
+  if (!run.Start(std::string(InstallFolder()) + "\\uninstall.exe", arguments, cwd))
     return ::testing::AssertionFailure() << "cannot start the program";
   DWORD code = 1;
   if (!run.Wait(kRunTimeoutMs, &code)) return ::testing::AssertionFailure() << arguments << " did not end";
@@ -199,10 +209,66 @@ std::string ProgramValue(HKEY hive, const std::string& key, const std::string& n
 
 std::string Default(const std::string& key) { return ProgramValue(HKEY_CLASSES_ROOT, key, ""); }
 
+// Under WOW64: what 64-bit Windows reads of the product, in either view.
+const char kUninstallKey[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver";
+const char kApprovedKey[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const char kRegisteredKey[] = "HKLM\\Software\\RegisteredApplications";
+std::string ClassKey() { return std::string("HKCR\\CLSID\\") + kClsid; }
+
+// Everything of the product in one view, one line each; empty when none.
+std::vector<std::string> ProductTracesIn(View view) {
+  std::vector<std::string> traces;
+  std::string data;
+  for (const std::string& key : {std::string("HKLM\\Software\\Zobrix"), ClassKey(), std::string(kUninstallKey),
+                                 std::string("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe")})
+    if (KeyExistsIn(view, key)) traces.push_back("key " + key);
+  if (QueryValueIn(view, kRegisteredKey, "Zobrix", &data)) traces.push_back(std::string("value Zobrix in ") + kRegisteredKey);
+  if (QueryValueIn(view, kApprovedKey, kClsid, &data)) traces.push_back(std::string("value ") + kClsid + " in " + kApprovedKey);
+  return traces;
+}
+
+// A 64-bit library as far as setup looks at it: a PE header for x86-64.
+bool PlantX64Library(const std::string& path) {
+  std::string image(0x200, '\0');
+  image[0] = 'M';
+  image[1] = 'Z';
+  image[0x3c] = '\x80';
+  image.replace(0x80, 6, std::string("PE\0\0\x64\x86", 6));
+  return testenv::WriteFileBytes(path, image);
+}
+
+// Default apps as the 64-bit shell finds it: the path that RegisteredApplications
+// names, opened in the 64-bit view, lists every extension the archiver took
+// over. The 64-bit library's class is registered there too, and nothing of
+// either is left in the 32-bit view; the uninstall entry stays in the 32-bit
+// view, where the list of installed programs reads it.
+void ExpectSeenBy64BitReader(const std::string& folder) {
+  std::string capabilities, data;
+  EXPECT_TRUE(QueryValueIn(View::Bits64, kRegisteredKey, "Zobrix", &capabilities));
+  EXPECT_TRUE(QueryValueIn(View::Bits64, "HKLM\\" + capabilities, "ApplicationDescription", &data)) << capabilities;
+  int taken = 0;
+  for (const char* extension : kArchiveExtensions) {
+    const std::string owner = Default(extension);
+    if (owner != "Zobrix" && owner != "Zobrix.ZIP") continue;
+    ++taken;
+    EXPECT_TRUE(QueryValueIn(View::Bits64, "HKLM\\" + capabilities + "\\FileAssociations", extension, &data) &&
+                data == owner) << extension << " -> " << data;
+  }
+  EXPECT_GE(taken, 4);
+  EXPECT_FALSE(KeyExistsIn(View::Bits32, "HKLM\\" + capabilities));
+  EXPECT_TRUE(QueryValueIn(View::Bits64, ClassKey() + "\\InProcServer32", "", &data) &&
+              data == folder + "\\kexext.dll") << data;
+  EXPECT_TRUE(QueryValueIn(View::Bits64, kApprovedKey, kClsid, &data));
+  EXPECT_FALSE(KeyExistsIn(View::Bits32, ClassKey()));
+  EXPECT_FALSE(QueryValueIn(View::Bits32, kApprovedKey, kClsid, &data));
+  EXPECT_TRUE(QueryValueIn(View::Bits32, kUninstallKey, "UninstallString", &data));
+  EXPECT_FALSE(KeyExistsIn(View::Bits64, kUninstallKey));
+}
+
 // Checks that setup really applied the choice, so that the round trip below
 // proves the give-back of something.
 void ExpectSetupApplied(const ShortcutPlaces& places) {
-  const std::string folder = kInstall;
+  const std::string folder = InstallFolder();
   EXPECT_EQ(Default(".kex"), "Zobrix");
   EXPECT_EQ(Default(".zip"), "Zobrix.ZIP");
   EXPECT_EQ(Default(".cab"), "Zobrix");
@@ -210,7 +276,9 @@ void ExpectSetupApplied(const ShortcutPlaces& places) {
   EXPECT_EQ(Default(".iso"), "OtherBurner.Image") << "ISO starts unchecked when another program owns it";
   EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".zip", "Content Type"), "");
   EXPECT_EQ(Default("Zobrix.ZIP\\shell\\open\\command"), "\"" + folder + "\\Zobrix.exe\" \"%1\"");
-  EXPECT_EQ(Default(std::string("CLSID\\") + kClsid + "\\InProcServer32"), folder + "\\kexext.dll");
+  if (!TestRunsUnderWow64()) {  // under WOW64 the 64-bit stand-in is registered in the 64-bit view
+    EXPECT_EQ(Default(std::string("CLSID\\") + kClsid + "\\InProcServer32"), folder + "\\kexext.dll");
+  }
   EXPECT_EQ(ProgramValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe", ""),
             folder + "\\Zobrix.exe");
   // quoted: the folder's blank would otherwise make "C:\Program.exe" the command
@@ -221,6 +289,10 @@ void ExpectSetupApplied(const ShortcutPlaces& places) {
   EXPECT_TRUE(testenv::PathExists(places.group + "\\Zobrix.lnk")) << places.group;
   EXPECT_FALSE(testenv::PathExists(places.desktop_link)) << "no desktop shortcut on a first run";
 
+  if (TestRunsUnderWow64()) {
+    ExpectSeenBy64BitReader(folder);
+    return;
+  }
   // "Open with" and "Default apps": NT 6 and later only (Wine reports 6.1)
   const bool offered = !testenv::IsWin9xFamily();
   const std::string capabilities = "Software\\Zobrix\\Capabilities";
@@ -241,11 +313,24 @@ void ExpectSetupApplied(const ShortcutPlaces& places) {
   }
 }
 
+// The guards read and restore the test's own view only: under WOW64 what
+// the program writes in the 64-bit view goes by hand, before and after.
+void RemoveFrom64BitView() {
+  if (!TestRunsUnderWow64()) return;
+  for (const std::string& key : {std::string("HKLM\\Software\\Zobrix"), ClassKey()}) DeleteIn(View::Bits64, key);
+  DeleteIn(View::Bits64, kRegisteredKey, "Zobrix");
+  DeleteIn(View::Bits64, kApprovedKey, kClsid);
+}
+
 class SetupRoad : public ::testing::Test {
  protected:
-  void SetUp() override { GuardEverything(&guards_); }
+  void SetUp() override {
+    GuardEverything(&guards_);
+    RemoveFrom64BitView();
+  }
   void TearDown() override {
-    testenv::RemoveTree(kInstall);
+    RemoveFrom64BitView();
+    testenv::RemoveTree(InstallFolder());
     for (const std::string& place : places_.All())
       if (!place.empty()) testenv::RemoveTree(place);
   }
@@ -257,21 +342,43 @@ class SetupRoad : public ::testing::Test {
 // Passes once the shell operations exist: with empty ones setup applies nothing.
 TEST_F(SetupRoad, SilentSetupThenUninstallGivesTheRegistryBack) {
   ASSERT_TRUE(PrepareOtherOwners());
-  ASSERT_TRUE(MakeInstallation(kInstall));
+  ASSERT_TRUE(MakeInstallation(InstallFolder()));
+  const bool wow64 = TestRunsUnderWow64();
+  if (wow64) {
+    ASSERT_TRUE(PlantX64Library(std::string(InstallFolder()) + "\\kexext.dll"));
+    for (View view : {View::Bits64, View::Bits32})
+      ASSERT_EQ(Join(ProductTracesIn(view)), "") << "the product was there before setup";
+  }
   Registry before = ReadRegistry();
   ASSERT_TRUE(before.complete);
 
-  ASSERT_TRUE(RunInstalled("/setup /s", kInstall));
+  ASSERT_TRUE(RunInstalled("/setup /s", InstallFolder()));
   ExpectSetupApplied(places_);
+  if (wow64) {
+    // what an earlier version's setup left in the 32-bit view: the uninstall takes it too
+    const std::string server = std::string("CLSID\\") + kClsid + "\\InProcServer32";
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, "Software\\RegisteredApplications", "Zobrix", "Software\\Zobrix\\Capabilities") &&
+                SetString(HKEY_LOCAL_MACHINE, "Software\\Zobrix\\Capabilities\\FileAssociations", ".zip", "Zobrix.ZIP") &&
+                SetString(HKEY_CLASSES_ROOT, server, "", InstallFolder() + "\\kexext.dll") &&
+                SetString(HKEY_LOCAL_MACHINE, std::string(kApprovedKey).substr(5), kClsid, "Zobrix shell extension"));
+    const std::string planted = Join(ProductTracesIn(View::Bits32));
+    for (const std::string& trace : {std::string("key HKLM\\Software\\Zobrix"), "key " + ClassKey(),
+                                     std::string("value Zobrix in "), std::string("value ") + kClsid})
+      ASSERT_NE(planted.find(trace), std::string::npos) << trace << " in\n" << planted;
+  }
 
   ASSERT_TRUE(RunInstalled("/s", uninstall_e2e::TempPath()));
-  EXPECT_TRUE(WaitUntilGone(kInstall)) << "the installation folder stayed: "
-                                       << testenv::ListFolder(kInstall).size() << " entries";
+  EXPECT_TRUE(WaitUntilGone(InstallFolder())) << "the installation folder stayed: "
+                                       << testenv::ListFolder(InstallFolder()).size() << " entries";
   for (const std::string& place : places_.All()) {
     if (place.empty()) continue;
     EXPECT_FALSE(testenv::PathExists(place)) << place;
   }
 
+  if (wow64) {
+    for (View view : {View::Bits64, View::Bits32})
+      EXPECT_EQ(Join(ProductTracesIn(view)), "") << (view == View::Bits64 ? "64-bit view" : "32-bit view");
+  }
   std::vector<std::string> changes = Differences(before, ReadRegistry());
   std::vector<std::string> unexplained = Unexplained(changes, Concat(SystemNoise(), LeftByDesign()));
   EXPECT_TRUE(unexplained.empty()) << "changes that nothing explains:\n" << Join(unexplained);
@@ -285,11 +392,11 @@ TEST_F(SetupRoad, SilentSetupThenUninstallGivesTheRegistryBack) {
 // The registry clean-up where setup never ran: nothing changes, and the
 // uninstall goes on to remove the files and itself.
 TEST_F(SetupRoad, UninstallWhereSetupNeverRanChangesNoKey) {
-  ASSERT_TRUE(MakeInstallation(kInstall));
+  ASSERT_TRUE(MakeInstallation(InstallFolder()));
   Registry before = ReadRegistry();
   ASSERT_TRUE(before.complete);
   ASSERT_TRUE(RunInstalled("/s", uninstall_e2e::TempPath()));
-  EXPECT_TRUE(WaitUntilGone(kInstall));
+  EXPECT_TRUE(WaitUntilGone(InstallFolder()));
   std::vector<std::string> changes = Unexplained(Differences(before, ReadRegistry()), SystemNoise());
   EXPECT_TRUE(changes.empty()) << "the uninstall changed the registry:\n" << Join(changes);
 }
@@ -409,7 +516,7 @@ std::string Quoted(const std::string& command) {
   return open == std::string::npos || close == std::string::npos ? command : command.substr(open + 1, close - open - 1);
 }
 
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver";
+const char kUninstallEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver";
 const char kAppPathKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe";
 
 // A folder name that the code page cannot hold, and one ending in a blank
@@ -437,7 +544,7 @@ TEST_F(SetupRoad, FoldersTheAnsiCallsCannotNameAsTheyStand) {
     ASSERT_TRUE(MakeWideInstallation(folder, "installed"));
 
     ASSERT_TRUE(RunWide(folder, L"/setup /s", folder + L"\\"));
-    const std::string program = ProgramValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
+    const std::string program = ProgramValue(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString");
     const std::string archiver = ProgramValue(HKEY_LOCAL_MACHINE, kAppPathKey, "");
     const std::string at = ProgramValue(HKEY_LOCAL_MACHINE, kAppPathKey, "Path");
     std::string program_bytes;
@@ -454,7 +561,7 @@ TEST_F(SetupRoad, FoldersTheAnsiCallsCannotNameAsTheyStand) {
     EXPECT_TRUE(uninstall_e2e::WaitForBatchFileGone(kRunTimeoutMs));
     for (int i = 0; i < 100 && WideExists(folder); ++i) Sleep(100);
     EXPECT_FALSE(WideExists(folder)) << "left: " << Join(WideTree(folder));
-    EXPECT_EQ(ProgramValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "");
+    EXPECT_EQ(ProgramValue(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString"), "");
     EXPECT_EQ(Join(WideTree(neighbour)), Join(neighbour_before)) << "the neighbour changed";
   }
   RemoveWideTree(base);
@@ -476,7 +583,7 @@ TEST_F(SetupRoad, UninstallRefusesAFolderTooLongForTheSystem) {
   ASSERT_TRUE(MakeWideFolders(folder + L"\\" + deep));
   ASSERT_TRUE(WriteWide(folder + L"\\" + deep + L"\\file.txt", "deep"));
   ASSERT_TRUE(WriteWide(folder + L"\\Uninstall.lst", "Zobrix.exe\r\n" + testenv::Utf8(deep) + "\\file.txt\r\n"));
-  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", "kept"));
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString", "kept"));
   ASSERT_TRUE(SetString(HKEY_CURRENT_USER, "Software\\Zobrix\\Setup", "Marker", "kept"));
   ASSERT_TRUE(SetString(HKEY_CLASSES_ROOT, "Zobrix", "", "kept"));
   const std::vector<std::string> files = WideTree(folder);
@@ -509,7 +616,7 @@ TEST_F(SetupRoad, UninstallRefusesAFolderTooLongForTheSystem) {
     EXPECT_EQ(WaitForSingleObject(process, kRunTimeoutMs), WAIT_OBJECT_0);
     CloseHandle(process);
     EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "kept");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString"), "kept");
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, "Software\\Zobrix\\Setup", "Marker"), "kept");
     EXPECT_EQ(Default("Zobrix"), "kept");
     EXPECT_EQ(Join(WideTree(folder)), Join(files));

@@ -184,9 +184,43 @@ std::string VolumeForm(const std::string& line, std::string* number) {
   return line.substr(0, at + 7) + "NN" + line.substr(at + 9);
 }
 
-void ReportRegistry(const char* title, const setup_e2e::Registry& from, const setup_e2e::Registry& to) {
-  std::vector<std::string> lines = setup_e2e::Unexplained(setup_e2e::Differences(from, to, true),
-                                                          setup_e2e::SystemNoise());
+// The registry as this process sees it, and under WOW64 as 64-bit programs
+// see it too (with this process's own keys below "Wow6432Node" there).
+struct Snapshot {
+  setup_e2e::Registry own, view64;
+};
+const bool UnderWow64 = setup_e2e::TestRunsUnderWow64();
+
+Snapshot ReadSnapshot() {
+  Snapshot snapshot;
+  snapshot.own = setup_e2e::ReadRegistry();
+  if (UnderWow64) snapshot.view64 = setup_e2e::ReadRegistry(KEY_WOW64_64KEY);
+  return snapshot;
+}
+
+std::vector<std::string> Changes(const setup_e2e::Registry& from, const setup_e2e::Registry& to) {
+  return setup_e2e::Unexplained(setup_e2e::Differences(from, to, true), setup_e2e::SystemNoise());
+}
+
+// Under WOW64 every line names the view it lies in: a key that the 32-bit
+// view shows with the same change is one that both views share.
+std::vector<std::string> ChangesByView(const Snapshot& from, const Snapshot& to) {
+  if (!UnderWow64) return Changes(from.own, to.own);
+  const std::vector<std::string> own = Changes(from.own, to.own);
+  std::vector<std::string> lines;
+  for (const std::string& line : Changes(from.view64, to.view64)) {
+    const char* view = "64-bit view";
+    if (line.find("\\Wow6432Node") != std::string::npos || line.find("\\WOW6432NODE") != std::string::npos)
+      view = "32-bit view";
+    else if (std::find(own.begin(), own.end(), line) != own.end())
+      view = "both views (shared)";
+    lines.push_back("[" + std::string(view) + "] " + line);
+  }
+  return lines;
+}
+
+void ReportRegistry(const char* title, const Snapshot& from, const Snapshot& to) {
+  std::vector<std::string> lines = ChangesByView(from, to);
   std::printf("  %s: %zu entries (+ added, - removed, ~ changed; [] is a key's default value)\n", title,
               lines.size());
   for (size_t i = 0; i < lines.size();) {
@@ -278,7 +312,9 @@ int main(int argc, char** argv) {
 
   std::printf("before setup, other programs own these extensions:\n");
   ReportForeignExtensions();
-  setup_e2e::Registry before = setup_e2e::ReadRegistry();
+  if (UnderWow64)
+    std::printf("under WOW64: the report reads the registry as 64-bit programs do and names each key's view\n");
+  Snapshot before = ReadSnapshot();
 
   std::printf("\nuninstall.exe /setup, started in %s: the dialogs, then Esc\n", folder.c_str());
   {
@@ -311,7 +347,7 @@ int main(int argc, char** argv) {
     if (!run.Start(program, "/setup /s", folder)) return 1;
     Finish(run);
   }
-  setup_e2e::Registry after_setup = setup_e2e::ReadRegistry();
+  Snapshot after_setup = ReadSnapshot();
   ReportRegistry("registry changed by setup", before, after_setup);
   ReportShortcuts();
   ReportTemplates(folder);
@@ -339,7 +375,7 @@ int main(int argc, char** argv) {
     }
     Finish(run);
   }
-  setup_e2e::Registry after_second = setup_e2e::ReadRegistry();
+  Snapshot after_second = ReadSnapshot();
   ReportRegistry("registry changed by the second setup", after_setup, after_second);
   ReportShortcuts();
 
@@ -383,7 +419,7 @@ int main(int argc, char** argv) {
     std::printf("  installation folder %s\n", PathExists(folder) ? "still there:" : "removed");
     for (const std::string& name : ListFolder(folder)) std::printf("    %s\n", name.c_str());
   }
-  setup_e2e::Registry after_uninstall = setup_e2e::ReadRegistry();
+  Snapshot after_uninstall = ReadSnapshot();
   ReportRegistry("registry given back by the uninstaller", after_second, after_uninstall);
   ReportRegistry("left against the registry before setup", before, after_uninstall);
   ReportShortcuts();
