@@ -5,6 +5,7 @@
 #include "app/common_dialog.h"
 #include "app/state.h"
 #include "common/path.h"
+#include "common/program_path.h"
 #include "common/text.h"
 #include "lang/messages.h"
 #include "res/resource.h"
@@ -17,8 +18,7 @@ const DWORD DoneHelpContext = 0;
 // A file of the installation: in setup mode the current directory is the
 // installation folder. False, with out empty, when the path does not fit.
 bool InstallationFile(const char* name, char* out, size_t size) {
-  DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(size), out);
-  if (length == 0 || length >= size || !AppendBackslash(out, size) || !AppendText(out, size, name)) {
+  if (!GetCurrentFolder(out, size) || !AppendBackslash(out, size) || !AppendText(out, size, name)) {
     out[0] = '\0';
     return false;
   }
@@ -55,8 +55,7 @@ void InitDoneDialog(HWND dialog) {
   SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon));
   SendDlgItemMessageA(dialog, IDC_THANKS, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont), FALSE);
   char folder[1024];
-  DWORD length = GetCurrentDirectoryA(sizeof(folder), folder);
-  if (length > 0 && length < sizeof(folder)) SetDlgItemTextA(dialog, IDC_INSTALL_FOLDER, folder);
+  if (GetCurrentFolder(folder, sizeof(folder))) SetDlgItemTextA(dialog, IDC_INSTALL_FOLDER, folder);
 }
 
 void OnDoneCommand(HWND dialog, int id) {

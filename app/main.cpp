@@ -8,6 +8,7 @@
 #include "app/switches.h"
 #include "app/uninstall_notice.h"
 #include "common/path.h"
+#include "common/program_path.h"
 #include "common/text.h"
 #include "lang/lang_file.h"
 #include "lang/lang_library.h"
@@ -70,6 +71,12 @@ void FinishSetup() {
 }
 
 void RunSetup() {
+  // Every path that setup writes is formed from the program's own.
+  char program[1024];
+  if (!GetProgramPath(program, sizeof(program))) {
+    if (!SilentMode) ShowUnsupportedFolder();
+    return;
+  }
   // DialogBoxParamA gives -1 when the dialog cannot be created (no rich-edit
   // class, say): that is no confirmation.
   if (DialogBoxParamA(hLangModule, DLG_SETUP, nullptr, SetupDlgProc, 0) > 0) FinishSetup();

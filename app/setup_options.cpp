@@ -28,12 +28,6 @@ bool EqualIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-// The file type that ".iso" points at (80 bytes, empty when it does not fit).
-void ReadIsoFileType(char (&type)[80]) {
-  GetRegString(HKEY_CLASSES_ROOT, ".iso", "", type, "", sizeof(type));
-}
-
-
 }  // namespace
 
 void LoadSetupOptions(SetupOptions& options) {
@@ -43,10 +37,10 @@ void LoadSetupOptions(SetupOptions& options) {
     options.Assoc[i] = GetUserRegDword(key, "Set", 1) != 0;
   }
   // Another program's ".iso" is not taken over unless the user asks again.
-  char iso_type[80];
-  ReadIsoFileType(iso_type);
-  if (iso_type[0] != '\0' && !EqualIgnoringCase(iso_type, "Zobrix") &&
-      !EqualIgnoringCase(iso_type, "Zobrix.ZIP"))
+  // The file type is read whole: a long name is another program's too.
+  const WholeRegString iso_type(HKEY_CLASSES_ROOT, ".iso", "");
+  const char* type = iso_type.Text();
+  if (!EqualIgnoringCase(type, "Zobrix") && !EqualIgnoringCase(type, "Zobrix.ZIP") && type[0] != '\0')
     options.Assoc[IsoTypeIndex] = false;
   options.Desktop = GetUserRegDword(LinksKey, "Desktop", 0) != 0;
   options.StartMenu = GetUserRegDword(LinksKey, "StartMenu", 0) != 0;

@@ -3,13 +3,14 @@
 #include <windows.h>
 
 #include "app/notice.h"
+#include "common/program_path.h"
 #include "lang/messages.h"
 #include "res/resource.h"
 
 bool BuildUninstallNotice(char* text, size_t size, const char** caption) {
   char program[1024];
-  DWORD length = GetModuleFileNameA(nullptr, program, sizeof(program));
-  program[length < sizeof(program) ? length : sizeof(program) - 1] = '\0';
+  // a path that cannot be had exactly is left out rather than shown cut
+  GetProgramPath(program, sizeof(program));
 
   *caption = GetMsgText(MSG_UNINSTALL_CAPTION);
   const char* first_line = GetMsgText(MSG_UNINSTALL_DONE);

@@ -86,6 +86,24 @@ bool ProgramFolderOf(const char* program_path, char* folder, size_t size) {
   return true;
 }
 
+bool HasPartEndingInBlankOrDot(const char* path) {
+  const char* part = path;
+  char last = '\0';
+  for (const char* p = path;; p = StepChar(p)) {
+    if (*p == '\0' || IsPathSeparator(*p)) {
+      const size_t length = static_cast<size_t>(p - part);
+      const bool step = (length == 1 && part[0] == '.') || (length == 2 && part[0] == '.' && part[1] == '.');
+      if (length > 0 && !step && (last == ' ' || last == '.')) return true;
+      if (*p == '\0') return false;
+      part = p + 1;
+      last = '\0';
+    } else {
+      // only a single-byte character can be the blank or the dot
+      last = StepChar(p) == p + 1 ? *p : '\0';
+    }
+  }
+}
+
 const char* LastCharPtr(const char* text) {
   const char* last = text;
   for (const char* p = text; *p; p = StepChar(p)) last = p;

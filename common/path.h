@@ -45,6 +45,11 @@ char* NamePart(char* path);
 // when the path has no backslash or the folder does not fit.
 bool ProgramFolderOf(const char* program_path, char* folder, size_t size);
 
+// True when some part of the path (a folder or the file name) ends in a
+// blank or a dot: Windows' path rules drop those, so such a part names
+// another file. "." and ".." are steps, not names, and do not count.
+bool HasPartEndingInBlankOrDot(const char* path);
+
 // Start of the last character; the text itself when it is empty.
 const char* LastCharPtr(const char* text);
 

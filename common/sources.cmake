@@ -8,6 +8,7 @@ set(COMMON_WIN_SOURCES
   common/lead_bytes_win.cpp
   common/list_file.cpp
   common/os_version.cpp
+  common/program_path.cpp
   common/win32_sizes.cpp)
 set(COMMON_UNIT_TESTS
   tests/unit/lead_bytes_native.cpp

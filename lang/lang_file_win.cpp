@@ -5,6 +5,7 @@
 
 #include "common/disk_file.h"
 #include "common/error_state.h"
+#include "common/program_path.h"
 #include "common/text.h"
 #include "lang/lang_file.h"
 #include "lang/lang_library.h"
@@ -27,8 +28,7 @@ const int kSearchPasses = 16;
 bool LanguageFilePath(const char* name, char* path, size_t size) {
   if (std::strchr(name, '\\')) return CopyText(path, size, name);
   char program[1024];
-  DWORD length = GetModuleFileNameA(nullptr, program, sizeof(program));
-  if (length == 0 || length >= sizeof(program)) return false;
+  if (!GetProgramPath(program, sizeof(program))) return false;
   char* slash = std::strrchr(program, '\\');
   if (!slash) return false;
   slash[1] = '\0';

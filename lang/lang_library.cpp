@@ -1,6 +1,7 @@
 #include "lang/lang_library.h"
 
 #include "common/path.h"
+#include "common/program_path.h"
 #include "common/text.h"
 
 LangLibrary ProgramLangLibrary;
@@ -16,8 +17,7 @@ void LangLibrary::Load(HINSTANCE instance, const char* path) {
   if (path) {
     named = CopyText(buffer, sizeof(buffer), path);
   } else {
-    DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
-    named = length > 0 && length < sizeof(buffer);
+    named = GetProgramPath(buffer, sizeof(buffer));
   }
   HINSTANCE library = nullptr;
   // A path too long for the buffer names no folder: the program's own

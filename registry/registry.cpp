@@ -292,6 +292,12 @@ struct WideCalls {
   static LONG Set(HKEY key, const Char* name, DWORD type, const BYTE* data, DWORD size) {
     return RegSetValueExW(key, name, 0, type, data, size);
   }
+  static LONG Query(HKEY key, const Char* name, DWORD* type, BYTE* data, DWORD* size) {
+    return RegQueryValueExW(key, name, nullptr, type, data, size);
+  }
+  static bool Name(const char* name, Char (&wide)[RegKeyPathSize]) {
+    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide, RegKeyPathSize) != 0;
+  }
 };
 
 struct AnsiCalls {
@@ -314,6 +320,15 @@ struct AnsiCalls {
   }
   static LONG Set(HKEY key, const Char* name, DWORD type, const BYTE* data, DWORD size) {
     return RegSetValueExA(key, name, 0, type, data, size);
+  }
+  static LONG Query(HKEY key, const Char* name, DWORD* type, BYTE* data, DWORD* size) {
+    return RegQueryValueExA(key, name, nullptr, type, data, size);
+  }
+  static bool Name(const char* name, Char (&copy)[RegKeyPathSize]) {
+    const size_t length = strlen(name);
+    if (length >= RegKeyPathSize) return false;
+    memcpy(copy, name, length + 1);
+    return true;
   }
 };
 
@@ -407,4 +422,82 @@ bool CopyRegValues(HKEY from_hive, const char* from_text, HKEY to_hive, const ch
     return false;
   return GetNtVersion() != 0 ? CopyValues<WideCalls>(from_hive, from_path, to_hive, to_path)
                              : CopyValues<AnsiCalls>(from_hive, from_path, to_hive, to_path);
+}
+
+namespace {
+
+template <typename Calls>
+RegCopyResult CopyValue(HKEY from_hive, const char* from_path, const char* from_name, HKEY to_hive,
+                        const char* to_path, const char* to_name) {
+  typedef typename Calls::Char Char;
+  Char from_value[RegKeyPathSize];
+  Char to_value[RegKeyPathSize];
+  if (!Calls::Name(from_name, from_value) || !Calls::Name(to_name, to_value)) return RegCopyResult::Failed;
+  HKEY from = Calls::Open(from_hive, from_path, KEY_QUERY_VALUE, false);
+  if (!from) return RegCopyResult::Missing;
+  ValueBuffers buffers;
+  DWORD type = REG_NONE;
+  DWORD size = 0;
+  LONG result = Calls::Query(from, from_value, &type, nullptr, &size);
+  // the value may grow between the size and the read: ask again
+  bool read = false;
+  for (int attempt = 0; result == ERROR_SUCCESS && !read && attempt < 8; ++attempt) {
+    if (!buffers.Fit(sizeof(Char), size)) break;
+    size = buffers.DataSize();
+    result = Calls::Query(from, from_value, &type, buffers.Data(), &size);
+    if (result == ERROR_SUCCESS) read = true;
+    if (result == ERROR_MORE_DATA) result = ERROR_SUCCESS;
+  }
+  CloseRegKey(from);
+  if (result == ERROR_FILE_NOT_FOUND) return RegCopyResult::Missing;
+  if (!read) return RegCopyResult::Failed;
+  HKEY to = Calls::Open(to_hive, to_path, KEY_WRITE, true);
+  if (!to) return RegCopyResult::Failed;
+  const bool set = Calls::Set(to, to_value, type, buffers.Data(), size) == ERROR_SUCCESS;
+  CloseRegKey(to);
+  return set ? RegCopyResult::Copied : RegCopyResult::Failed;
+}
+
+}  // namespace
+
+RegCopyResult CopyRegValue(HKEY from_hive, const char* from_text, const char* from_name, HKEY to_hive,
+                           const char* to_text, const char* to_name) {
+  char from_path[RegKeyPathSize];
+  char to_path[RegKeyPathSize];
+  if (!FormPath(from_hive, from_text, from_path) || !FormPath(to_hive, to_text, to_path))
+    return RegCopyResult::Failed;
+  return GetNtVersion() != 0
+             ? CopyValue<WideCalls>(from_hive, from_path, from_name, to_hive, to_path, to_name)
+             : CopyValue<AnsiCalls>(from_hive, from_path, from_name, to_hive, to_path, to_name);
+}
+
+WholeRegString::WholeRegString(HKEY hive, const char* text, const char* name) {
+  HKEY key = OpenRegKey(hive, text);
+  if (!key) return;
+  DWORD size = 0;
+  LONG result = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size);
+  bool read = false;
+  for (int attempt = 0; result == ERROR_SUCCESS && !read && attempt < 8; ++attempt) {
+    if (data_) HeapFree(GetProcessHeap(), 0, data_);
+    data_ = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
+    if (!data_) break;
+    DWORD length = size;
+    result = RegQueryValueExA(key, name, nullptr, &type_, reinterpret_cast<BYTE*>(data_), &length);
+    if (result == ERROR_SUCCESS) {
+      data_[length] = '\0';
+      size_ = length;
+      read = true;
+    }
+    // the value grew since its size was asked: ask again
+    if (result == ERROR_MORE_DATA) result = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size);
+  }
+  if (!read && data_) {
+    HeapFree(GetProcessHeap(), 0, data_);
+    data_ = nullptr;
+  }
+  CloseRegKey(key);
+}
+
+WholeRegString::~WholeRegString() {
+  if (data_) HeapFree(GetProcessHeap(), 0, data_);
 }

@@ -71,3 +71,30 @@ bool RegKeyIsEmpty(HKEY hive, const char* text, RegView view = RegViewOwn);
 // False when the source key cannot be opened (nothing is created then), the
 // target key cannot be created, or a value could not be copied.
 bool CopyRegValues(HKEY from_hive, const char* from_text, HKEY to_hive, const char* to_text);
+
+enum class RegCopyResult { Copied, Missing, Failed };
+// Copies one value, its type and whole data of any size, under another
+// name (created with its key when missing), the same way: wide calls on the
+// NT family, ANSI on the 9x family. Missing when the source key or value is
+// not there; nothing is written then.
+RegCopyResult CopyRegValue(HKEY from_hive, const char* from_text, const char* from_name, HKEY to_hive,
+                           const char* to_text, const char* to_name);
+
+// A value read whole as text in the code page, whatever its length: the
+// stored bytes with a terminator after them. Empty when it is missing.
+class WholeRegString {
+ public:
+  WholeRegString(HKEY hive, const char* text, const char* name);
+  ~WholeRegString();
+  WholeRegString(const WholeRegString&) = delete;
+  WholeRegString& operator=(const WholeRegString&) = delete;
+  bool Found() const { return data_ != nullptr; }
+  const char* Text() const { return data_ ? data_ : ""; }
+  DWORD Type() const { return type_; }
+  DWORD Size() const { return size_; }  // the stored bytes, without the added terminator
+
+ private:
+  char* data_ = nullptr;
+  DWORD type_ = REG_NONE;
+  DWORD size_ = 0;
+};

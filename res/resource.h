@@ -78,5 +78,7 @@
 #define MSG_SHORTCUT_COMMENT 5113
 #define MSG_FILES_IN_USE 5114
 #define MSG_RESTART_COMPLETES 5115
+// setup and uninstall refuse a folder that the ANSI calls cannot address
+#define MSG_FOLDER_UNSUPPORTED 5120
 
 #endif

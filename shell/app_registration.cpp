@@ -6,6 +6,7 @@
 #include "common/list_file.h"
 #include "common/os_version.h"
 #include "common/path.h"
+#include "common/program_path.h"
 #include "common/text.h"
 #include "lang/messages.h"
 #include "registry/registry.h"
@@ -23,18 +24,6 @@ namespace {
 const char AppPathKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe";
 const char UninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver";
-
-bool CurrentFolder(char* folder, DWORD size) {
-  // a folder that does not fit gives the size it would need
-  DWORD length = GetCurrentDirectoryA(size, folder);
-  return length != 0 && length < size;
-}
-
-bool ProgramPath(char* path, DWORD size) {
-  // a path of exactly the buffer's size was cut short by the system
-  DWORD length = GetModuleFileNameA(nullptr, path, size);
-  return length != 0 && length < size;
-}
 
 // Size of a file in bytes; false for a folder or anything missing. Found
 // through FindFirstFileA, which the first 9x systems have too.
@@ -99,35 +88,36 @@ void RegisterAppPath() {
   if (ArchiverPath(archiver, sizeof(archiver)))
     SetRegString(HKEY_LOCAL_MACHINE, AppPathKey, "", archiver);
   char folder[1024];
-  if (CurrentFolder(folder, sizeof(folder)))
+  if (GetCurrentFolder(folder, sizeof(folder)))
     SetRegString(HKEY_LOCAL_MACHINE, AppPathKey, "Path", folder);
 }
 
 void RegisterUninstallEntry() {
-  SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName", GetMsgText(MSG_DISPLAY_NAME));
-
+  // Every text is formed before anything is written: an entry without its
+  // command, or with a cut one, would start nothing or another program.
   char program[1024];
-  const bool have_program = ProgramPath(program, sizeof(program));
   // Quoted: CreateProcess reads an unquoted C:\Program Files\...\uninstall.exe
   // by trying C:\Program.exe first.
   char command[1024];
-  if (have_program && CopyText(command, sizeof(command), "\"") &&
-      AppendText(command, sizeof(command), program) && AppendText(command, sizeof(command), "\"")) {
-    SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString", command);
-    if (AppendText(command, sizeof(command), " /s"))
-      SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString", command);
-  }
-
+  char quiet_command[1024];
   char icon[1024];
-  if (ArchiverPath(icon, sizeof(icon)) && AppendText(icon, sizeof(icon), ",0"))
-    SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayIcon", icon);
   // the folder the uninstaller removes, wherever setup was started from, as
   // the uninstaller finds it
   char folder[1024];
-  const bool have_folder = have_program && ProgramFolderOf(program, folder, sizeof(folder));
-  if (have_folder) SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "InstallLocation", folder);
+  if (!GetProgramPath(program, sizeof(program)) || !CopyText(command, sizeof(command), "\"") ||
+      !AppendText(command, sizeof(command), program) || !AppendText(command, sizeof(command), "\"") ||
+      !CopyText(quiet_command, sizeof(quiet_command), command) ||
+      !AppendText(quiet_command, sizeof(quiet_command), " /s") || !ArchiverPath(icon, sizeof(icon)) ||
+      !AppendText(icon, sizeof(icon), ",0") || !ProgramFolderOf(program, folder, sizeof(folder)))
+    return;
+
+  SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName", GetMsgText(MSG_DISPLAY_NAME));
+  SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString", command);
+  SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString", quiet_command);
+  SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayIcon", icon);
+  SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "InstallLocation", folder);
   SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayVersion", UNINSTALL_VERSION_TEXT);
-  WriteEstimatedSize(have_folder ? program : nullptr, folder);
+  WriteEstimatedSize(program, folder);
   // there is no change or repair mode: the list offers only removal
   SetRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "NoModify", 1);
   SetRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "NoRepair", 1);

@@ -28,6 +28,13 @@ const char OwnZipFileType[] = "Zobrix.ZIP";
 const char ContentTypeValue[] = "Content Type";
 // In the owner record: the take-over created "<e>\OpenWithProgids".
 const char OpenWithCreatedValue[] = "OpenWithProgids";
+// In the owner record: the previous default value and "Content Type" as
+// they were, type and whole data, each missing when it was. "Exact" 1 says
+// that the record holds them; a record without it (an earlier version's)
+// is given back from its texts "Type" and "Content".
+const char ExactMarkerValue[] = "Exact";
+const char SavedTypeValue[] = "PreviousType";
+const char SavedContentValue[] = "PreviousContentType";
 
 // ".k00" onwards: a take-over registers 30 on the NT family and 100 on the
 // 9x family; a give-back walks all 100, whichever family took them over.
@@ -101,6 +108,17 @@ void SavePreviousOwner(const ExtensionKeys& keys, int row) {
   SetUserRegString(keys.record, "Content", content);
   SetUserRegString(keys.record, "ShellNew",
                    template_name[0] == '\0' && has_null_file ? "*" : template_name);
+  // The texts above hold what fits 512 bytes of the code page; the copies
+  // keep every type and length. The marker goes last and only when both
+  // copies are whole, so a record is never taken for exact when it is not.
+  DeleteRegValue(HKEY_CURRENT_USER, keys.record, ExactMarkerValue);
+  DeleteRegValue(HKEY_CURRENT_USER, keys.record, SavedTypeValue);
+  DeleteRegValue(HKEY_CURRENT_USER, keys.record, SavedContentValue);
+  if (CopyRegValue(HKEY_CLASSES_ROOT, e, "", HKEY_CURRENT_USER, keys.record, SavedTypeValue) !=
+          RegCopyResult::Failed &&
+      CopyRegValue(HKEY_CLASSES_ROOT, e, ContentTypeValue, HKEY_CURRENT_USER, keys.record,
+                   SavedContentValue) != RegCopyResult::Failed)
+    SetUserRegDword(keys.record, ExactMarkerValue, 1);
   // The New-menu entry replaces the whole ShellNew key, and "FileName" and
   // "NullFile" alone cannot bring back an entry made of "Data", "Command" or
   // "ItemName": keep every value, and no copy from an earlier owner.
@@ -152,6 +170,52 @@ void TakeOver(const ExtensionKeys& keys, int row, const SetupOptions& options) {
     WriteNewMenuEntry(e, row == KexRow ? NewTemplate::Kex : NewTemplate::Zip);
 }
 
+bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// A saved file type that names nothing: none, no data, an empty text, or
+// the archiver's own type.
+bool NamesNoType(const WholeRegString& type) {
+  if (!type.Found() || type.Size() == 0) return true;
+  return IsTextType(type.Type()) && (type.Text()[0] == '\0' || IsOwnTypeName(type.Text()));
+}
+
+// Puts back a value of an exact record; one that was missing is deleted.
+void GiveBackValue(const ExtensionKeys& keys, const char* saved, const char* target, const char* name) {
+  if (CopyRegValue(HKEY_CURRENT_USER, keys.record, saved, HKEY_CLASSES_ROOT, target, name) ==
+      RegCopyResult::Missing)
+    DeleteRegValue(HKEY_CLASSES_ROOT, target, name);
+}
+
+// The give-back of the default value and "Content Type" of an exact record,
+// for e and (KEX row) its volume extensions.
+void GiveBackExactly(const ExtensionKeys& keys, int row, bool existed) {
+  const char* e = keys.extension;
+  const WholeRegString type(HKEY_CURRENT_USER, keys.record, SavedTypeValue);
+  const bool own_type = type.Found() && IsTextType(type.Type()) && IsOwnTypeName(type.Text());
+  if (existed) {
+    // the archiver's own name counts as no type, written empty as ever
+    if (own_type)
+      SetRegString(HKEY_CLASSES_ROOT, e, "", "");
+    else
+      GiveBackValue(keys, SavedTypeValue, e, "");
+    GiveBackValue(keys, SavedContentValue, e, ContentTypeValue);
+  }
+  if (row != KexRow) return;
+  const bool content = WholeRegString(HKEY_CURRENT_USER, keys.record, SavedContentValue).Found();
+  char volume[8];
+  for (int i = 0; i < AllVolumeCount; ++i) {
+    FormVolumeExtension(i, volume);
+    if (existed && !NamesNoType(type)) {
+      CopyRegValue(HKEY_CURRENT_USER, keys.record, SavedTypeValue, HKEY_CLASSES_ROOT, volume, "");
+      if (content)
+        CopyRegValue(HKEY_CURRENT_USER, keys.record, SavedContentValue, HKEY_CLASSES_ROOT, volume,
+                     ContentTypeValue);
+    } else {
+      DeleteRegKey(HKEY_CLASSES_ROOT, volume);
+    }
+  }
+}
+
 void GiveBack(const ExtensionKeys& keys, int row) {
   const char* e = keys.extension;
   WithdrawFromOpenWith(keys, row);
@@ -164,17 +228,21 @@ void GiveBack(const ExtensionKeys& keys, int row) {
     if (!existed && RegKeyIsEmpty(HKEY_CLASSES_ROOT, e)) DeleteRegKey(HKEY_CLASSES_ROOT, e);
     return;
   }
+  const bool exact = GetUserRegDword(keys.record, ExactMarkerValue, 0) != 0;
   char type[512];
   char content[512];
   GetUserRegString(keys.record, "Type", type, "", sizeof(type));
   if (IsOwnTypeName(type)) type[0] = '\0';
   GetUserRegString(keys.record, "Content", content, "", sizeof(content));
+  if (exact) GiveBackExactly(keys, row, existed);
   if (existed) {
-    SetRegString(HKEY_CLASSES_ROOT, e, "", type);
-    if (content[0] != '\0')
-      SetRegString(HKEY_CLASSES_ROOT, e, ContentTypeValue, content);
-    else
-      DeleteRegValue(HKEY_CLASSES_ROOT, e, ContentTypeValue);
+    if (!exact) {
+      SetRegString(HKEY_CLASSES_ROOT, e, "", type);
+      if (content[0] != '\0')
+        SetRegString(HKEY_CLASSES_ROOT, e, ContentTypeValue, content);
+      else
+        DeleteRegValue(HKEY_CLASSES_ROOT, e, ContentTypeValue);
+    }
     // Any other ShellNew key was never replaced: rewriting it from the code
     // page's copy could only lose text. Older records hold a copy for every
     // extension; only these two are read.
@@ -193,7 +261,7 @@ void GiveBack(const ExtensionKeys& keys, int row) {
     DeleteRegKey(HKEY_CLASSES_ROOT, keys.shell_new);
     DeleteRegKey(HKEY_CLASSES_ROOT, e);
   }
-  if (row == KexRow) {
+  if (row == KexRow && !exact) {
     char volume[8];
     for (int i = 0; i < AllVolumeCount; ++i) {
       FormVolumeExtension(i, volume);
@@ -229,9 +297,7 @@ void UpdateAssociations(const SetupOptions& options) {
 }
 
 bool IsOwnFileType(const char* extension) {
-  char type[80];
-  GetRegString(HKEY_CLASSES_ROOT, extension, "", type, "", sizeof(type));
-  return IsOwnTypeName(type);
+  return IsOwnTypeName(WholeRegString(HKEY_CLASSES_ROOT, extension, "").Text());
 }
 
 void RegisterFileTypes() {

@@ -3,15 +3,14 @@
 #include <windows.h>
 
 #include "common/path.h"
+#include "common/program_path.h"
 #include "common/text.h"
 
 bool ProgramFolderFile(const char* name, char* out, size_t size) {
   if (size == 0) return false;
   out[0] = '\0';
   char path[1024];
-  DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-  // a path of exactly the buffer's size was cut short by the system
-  if (length == 0 || length >= sizeof(path)) return false;
+  if (!GetProgramPath(path, sizeof(path))) return false;
   *NamePart(path) = '\0';
   if (!AppendText(path, sizeof(path), name)) return false;
   return CopyText(out, size, path);

@@ -7,6 +7,7 @@
 
 #include "common/os_version.h"
 #include "common/path.h"
+#include "common/program_path.h"
 #include "common/text.h"
 #include "lang/messages.h"
 #include "res/resource.h"
@@ -173,8 +174,7 @@ bool IsProgramFile(const char* path) {
 void TryProgramFiles(const char* data, const ListEntry* entries, size_t count, const char* folder,
                      NameList* names) {
   char own[1024];
-  DWORD length = GetModuleFileNameA(nullptr, own, sizeof(own));
-  if (length == 0 || length >= sizeof(own)) own[0] = '\0';
+  GetProgramPath(own, sizeof(own));  // empty when it cannot be had
   bool nt_family = GetNtVersion() != 0;
   DWORD access = nt_family ? DELETE | FILE_WRITE_DATA : GENERIC_WRITE;
   DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | (nt_family ? FILE_SHARE_DELETE : 0);

@@ -6,6 +6,7 @@
 
 #include "common/os_version.h"
 #include "common/path.h"
+#include "common/program_path.h"
 #include "common/text.h"
 #include "lang/messages.h"
 #include "res/resource.h"
@@ -108,8 +109,7 @@ bool ScheduleLeftovers(const char* data, const ListEntry* entries, size_t count,
 
 bool ScheduleProgramRemoval() {
   char program[1024];
-  DWORD length = GetModuleFileNameA(nullptr, program, sizeof(program));
-  if (length == 0 || length >= sizeof(program)) return false;
+  if (!GetProgramPath(program, sizeof(program))) return false;
   char folder[1024];
   char list[1024];
   if (!ProgramFolderOf(program, folder, sizeof(folder)) || !CopyText(list, sizeof(list), folder) ||

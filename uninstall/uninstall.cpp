@@ -6,6 +6,7 @@
 
 #include "common/list_file.h"
 #include "common/path.h"
+#include "common/program_path.h"
 #include "common/text.h"
 #include "lang/lang_library.h"
 #include "lang/messages.h"
@@ -34,18 +35,39 @@ void ShowListError() {
   MessageBoxA(nullptr, shown, GetMsgText(MSG_UNINSTALL_CAPTION), MB_ICONERROR | MB_SETFOREGROUND);
 }
 
+// Makes the program's folder the current folder and gives folder (size
+// bytes) that folder with its trailing backslash. The list, the extra files
+// and the batch's folder are all taken relative to the current folder;
+// another one would have them name other files. False when the folder, or
+// a name in it, is too long for the ANSI calls.
+bool EnterProgramFolder(const char* program, char* folder, size_t size) {
+  if (!ProgramFolderOf(program, folder, size) || !SetCurrentDirectoryA(folder) ||
+      !AppendBackslash(folder, size))
+    return false;
+  return std::strlen(folder) + sizeof(kListName) <= MAX_PATH;
+}
+
 }  // namespace
+
+void ShowUnsupportedFolder() {
+  MessageBoxA(nullptr, GetMsgText(MSG_FOLDER_UNSUPPORTED), GetMsgText(MSG_UNINSTALL_CAPTION),
+              MB_ICONERROR | MB_SETFOREGROUND);
+}
 
 void RunUninstall(bool silent) {
   char program[1024];
-  DWORD length = GetModuleFileNameA(nullptr, program, sizeof(program));
-  if (length == 0 || length >= sizeof(program)) return;  // a cut path names another file
   char folder[1024];
-  if (!ProgramFolderOf(program, folder, sizeof(folder))) return;
-  // The list, the extra files and the batch's folder are all taken relative
-  // to the current folder; another one would have them name other files.
-  if (!SetCurrentDirectoryA(folder)) return;
-  if (!AppendBackslash(folder, sizeof(folder))) return;
+  // The long form first; the short one when the long one cannot be entered.
+  bool short_form = false;
+  if (!GetProgramPath(program, sizeof(program)) ||
+      !EnterProgramFolder(program, folder, sizeof(folder))) {
+    short_form = true;
+    if (!GetShortProgramPath(program, sizeof(program)) ||
+        !EnterProgramFolder(program, folder, sizeof(folder))) {
+      if (!silent) ShowUnsupportedFolder();
+      return;
+    }
+  }
 
   if (!silent &&
       MessageBoxA(nullptr, GetMsgText(MSG_CONFIRM_UNINSTALL), GetMsgText(MSG_UNINSTALL_CAPTION),
@@ -59,6 +81,15 @@ void RunUninstall(bool silent) {
     FileList list;
     if (!list.Open(kListName)) {
       ShowListError();
+      return;
+    }
+    // Nothing is deleted unless everything can be: a listed path too long
+    // for the ANSI calls would stay behind a half-removed installation.
+    if (!EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH) &&
+        (short_form || !GetShortProgramPath(program, sizeof(program)) ||
+         !EnterProgramFolder(program, folder, sizeof(folder)) ||
+         !EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH))) {
+      if (!silent) ShowUnsupportedFolder();
       return;
     }
     if (!silent) AskWhileFilesAreHeld(list.Text(), list.Entries(), list.Count(), folder);

@@ -5,3 +5,7 @@
 // batch file. Returns only when it stops early; otherwise the process ends
 // inside.
 void RunUninstall(bool silent);
+
+// The refusal of a folder whose path the program cannot hand to the ANSI
+// calls exactly; setup and uninstall show it before they change anything.
+void ShowUnsupportedFolder();

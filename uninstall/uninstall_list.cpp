@@ -2,6 +2,20 @@
 
 #include "uninstall/uninstall_text.h"
 
+bool EntriesFitPathLimit(const char* data, const ListEntry* entries, size_t count, const char* folder,
+                         size_t limit) {
+  char path[1024];
+  if (limit > sizeof(path)) return false;
+  for (size_t i = 0; i < count; ++i) {
+    const char* entry = data + entries[i].Offset;
+    // an entry outside the folder is never offered, so its length is of no account
+    if (IsEntryInsideFolder(entry, entries[i].Length) &&
+        !JoinEntryPath(path, limit, folder, entry, entries[i].Length))
+      return false;
+  }
+  return true;
+}
+
 int RunDeletionPasses(const char* data, ListEntry* entries, size_t count, const char* folder,
                       DeleteEntryFunction remove, void* context, size_t* left) {
   char path[1024];

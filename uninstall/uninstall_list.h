@@ -16,6 +16,12 @@ enum class EntryResult {
 // Deletes one file or empty folder named by a full path.
 typedef EntryResult (*DeleteEntryFunction)(const char* path, void* context);
 
+// True when every entry that the passes would offer, joined to folder, makes
+// a path of fewer than limit characters: the longest that the ANSI file
+// calls take is MAX_PATH - 1.
+bool EntriesFitPathLimit(const char* data, const ListEntry* entries, size_t count, const char* folder,
+                         size_t limit);
+
 // The deletion passes: each pass offers every entry, in list order, joined to
 // folder (which ends in a backslash), to remove; the passes go on while a pass
 // deletes something and end with the first pass that deletes nothing. An

@@ -401,4 +401,229 @@ TEST_F(SetupRoad, UninstallWhereSetupNeverRanChangesNoKey) {
   EXPECT_TRUE(changes.empty()) << "the uninstall changed the registry:\n" << Join(changes);
 }
 
+// --- Folders the ANSI calls cannot name as they stand ----------------------
+
+// Wide file calls with the "\\?\" prefix, which takes every name literally:
+// a trailing blank stays, and paths may pass MAX_PATH.
+std::wstring Literal(const std::wstring& path) { return L"\\\\?\\" + path; }
+
+bool WriteWide(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(Literal(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+bool MakeWideFolders(const std::wstring& path) {
+  for (size_t at = path.find(L'\\', 3);; at = path.find(L'\\', at + 1)) {
+    CreateDirectoryW(Literal(path.substr(0, at)).c_str(), nullptr);
+    if (at == std::wstring::npos) break;
+  }
+  return GetFileAttributesW(Literal(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Every name below folder with the start of its contents (to out), or
+// (without out) the removal of the folder with everything in it.
+void WalkWide(const std::wstring& folder, const std::wstring& prefix, std::vector<std::string>* out) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(Literal(folder + L"\\*").c_str(), &found);
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    const std::wstring name = found.cFileName, path = folder + L"\\" + name;
+    const bool is_folder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    if (name == L"." || name == L"..") continue;
+    if (!out) SetFileAttributesW(Literal(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (out) out->push_back(testenv::Utf8(prefix + name) + (is_folder ? "\\" : " = "));
+    if (is_folder) {
+      WalkWide(path, prefix + name + L"\\", out);
+    } else if (!out) {
+      DeleteFileW(Literal(path).c_str());
+    } else {
+      HANDLE file = CreateFileW(Literal(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      char buffer[256];
+      DWORD read = 0;
+      if (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof(buffer), &read, nullptr))
+        out->back().append(buffer, read);
+      if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+  }
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  if (!out) RemoveDirectoryW(Literal(folder).c_str());
+}
+std::vector<std::string> WideTree(const std::wstring& folder) {
+  std::vector<std::string> tree;
+  WalkWide(folder, L"", &tree);
+  return tree;
+}
+void RemoveWideTree(const std::wstring& folder) { WalkWide(folder, L"", nullptr); }
+bool WideExists(const std::wstring& path) { return GetFileAttributesW(Literal(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The installer's work with wide calls: the program, stand-ins that tell
+// this installation's files from any other's, and the list.
+::testing::AssertionResult MakeWideInstallation(const std::wstring& folder, const std::string& mark) {
+  RemoveWideTree(folder);
+  if (!MakeWideFolders(folder) ||
+      !CopyFileW(Literal(testenv::AnsiToWide(ProgramUnderTest())).c_str(), Literal(folder + L"\\uninstall.exe").c_str(),
+                 FALSE))
+    return ::testing::AssertionFailure() << "cannot install into " << testenv::Utf8(folder);
+  std::string list;
+  for (const char* file : {"Zobrix.exe", "kexext.dll", "license.txt", "Kex.txt", "zobrix.gid"}) {
+    if (!WriteWide(folder + L"\\" + testenv::Widen(file), mark + " " + file))
+      return ::testing::AssertionFailure() << "cannot write " << file;
+    list += std::string(file) + "\r\n";
+  }
+  if (!WriteWide(folder + L"\\Uninstall.lst", list + "kexnew.dat\r\nzipnew.dat\r\n"))
+    return ::testing::AssertionFailure() << "cannot write the list";
+  return ::testing::AssertionSuccess();
+}
+
+// Runs folder\uninstall.exe as the installer or the list of programs does,
+// through the wide call; cwd ends in a backslash, so that its last part is
+// taken as it stands. Null when it cannot be started.
+HANDLE StartWide(const std::wstring& folder, const std::wstring& arguments, const std::wstring& cwd) {
+  std::wstring command = L"\"" + folder + L"\\uninstall.exe\" " + arguments;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &startup, &process))
+    return nullptr;
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+::testing::AssertionResult RunWide(const std::wstring& folder, const std::wstring& arguments,
+                                   const std::wstring& cwd) {
+  HANDLE process = StartWide(folder, arguments, cwd);
+  if (!process) return ::testing::AssertionFailure() << "cannot start " << testenv::Utf8(folder) << ": error " << GetLastError();
+  DWORD code = 1;
+  const bool ended = WaitForSingleObject(process, kRunTimeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  if (!ended || code != 0)
+    return ::testing::AssertionFailure() << testenv::Utf8(arguments) << (ended ? " ended with " : " did not end") << code;
+  return ::testing::AssertionSuccess();
+}
+
+// The bytes that an ANSI path the program wrote opens, as any program of
+// this code page would open it; "(none)" when it opens nothing.
+std::string OpenedBy(const std::string& ansi_path) {
+  std::string bytes;
+  return testenv::ReadFileBytes(ansi_path, &bytes) ? bytes.substr(0, 64) : "(none)";
+}
+// The path between the first pair of double quotes.
+std::string Quoted(const std::string& command) {
+  const size_t open = command.find('"'), close = command.find('"', open + 1);
+  return open == std::string::npos || close == std::string::npos ? command : command.substr(open + 1, close - open - 1);
+}
+
+const char kUninstallEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver";
+const char kAppPathKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zobrix.exe";
+
+// A folder name that the code page cannot hold, and one ending in a blank
+// beside a program's folder without it: setup writes paths that open this
+// installation's files, the uninstaller removes it whole and nothing of the
+// neighbour changes.
+TEST_F(SetupRoad, FoldersTheAnsiCallsCannotNameAsTheyStand) {
+  // the 9x family's paths are ANSI through and through: the program keeps them
+  if (testenv::IsWin9xFamily()) GTEST_SKIP() << "NT family only";
+  wchar_t temp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  const std::wstring base = std::wstring(temp) + L"zfolders";
+  const struct {
+    std::wstring name;
+    bool neighbour;
+  } cases[] = {{L"Zobrix \uc555\ucd95", false}, {L"Zobrix ", true}};
+  for (const auto& c : cases) {
+    const std::wstring folder = base + L"\\" + c.name, neighbour = base + L"\\Zobrix";
+    SCOPED_TRACE(testenv::Utf8(folder));
+    RemoveWideTree(base);
+    if (c.neighbour) {
+      ASSERT_TRUE(MakeWideFolders(neighbour));
+      for (const char* file : {"Uninstall.lst", "zobrix.gid", "zobrix.fts", "Zobrix.exe", "other.txt"})
+        ASSERT_TRUE(WriteWide(neighbour + L"\\" + testenv::Widen(file), std::string("neighbour ") + file));
+    }
+    const std::vector<std::string> neighbour_before = WideTree(neighbour);
+    ASSERT_TRUE(MakeWideInstallation(folder, "installed"));
+
+    ASSERT_TRUE(RunWide(folder, L"/setup /s", folder + L"\\"));
+    const std::string program = ProgramValue(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString");
+    const std::string archiver = ProgramValue(HKEY_LOCAL_MACHINE, kAppPathKey, "");
+    const std::string at = ProgramValue(HKEY_LOCAL_MACHINE, kAppPathKey, "Path");
+    std::string program_bytes;
+    ASSERT_TRUE(testenv::ReadFileBytes(ProgramUnderTest(), &program_bytes));
+    EXPECT_EQ(OpenedBy(Quoted(program)), program_bytes.substr(0, 64)) << "UninstallString " << program;
+    EXPECT_EQ(OpenedBy(archiver), "installed Zobrix.exe") << "App Paths " << archiver;
+    EXPECT_EQ(OpenedBy(at + "\\Zobrix.exe"), "installed Zobrix.exe") << "App Paths Path " << at;
+    for (const char* type : {"Zobrix", "Zobrix.ZIP", "Zobrix.REV"}) {
+      const std::string open = Default(std::string(type) + "\\shell\\open\\command");
+      EXPECT_EQ(OpenedBy(Quoted(open)), "installed Zobrix.exe") << type << " " << open;
+    }
+
+    ASSERT_TRUE(RunWide(folder, L"/s", temp));
+    EXPECT_TRUE(uninstall_e2e::WaitForBatchFileGone(kRunTimeoutMs));
+    for (int i = 0; i < 100 && WideExists(folder); ++i) Sleep(100);
+    EXPECT_FALSE(WideExists(folder)) << "left: " << Join(WideTree(folder));
+    EXPECT_EQ(ProgramValue(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString"), "");
+    EXPECT_EQ(Join(WideTree(neighbour)), Join(neighbour_before)) << "the neighbour changed";
+  }
+  RemoveWideTree(base);
+}
+
+// A folder of 240 characters whose parts are their own short names, with a
+// listed entry whose path passes 300 characters. (Wine 8 starts no program
+// whose long path passes MAX_PATH, by its "\\?\" name or by its short one.)
+// The uninstaller says so and changes nothing, in the registry or the files.
+TEST_F(SetupRoad, UninstallRefusesAFolderTooLongForTheSystem) {
+  wchar_t temp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  const std::wstring base = std::wstring(temp) + L"zlong";
+  std::wstring folder = base;
+  while (folder.size() < 231) folder += L"\\folder0" + std::to_wstring(folder.size() % 10);
+  ASSERT_TRUE(MakeWideInstallation(folder, "installed"));
+  std::wstring deep = L"deep";
+  while (folder.size() + deep.size() < 300) deep += L"\\folder" + std::to_wstring(deep.size() % 10);
+  ASSERT_TRUE(MakeWideFolders(folder + L"\\" + deep));
+  ASSERT_TRUE(WriteWide(folder + L"\\" + deep + L"\\file.txt", "deep"));
+  ASSERT_TRUE(WriteWide(folder + L"\\Uninstall.lst", "Zobrix.exe\r\n" + testenv::Utf8(deep) + "\\file.txt\r\n"));
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString", "kept"));
+  ASSERT_TRUE(SetString(HKEY_CURRENT_USER, "Software\\Zobrix\\Setup", "Marker", "kept"));
+  ASSERT_TRUE(SetString(HKEY_CLASSES_ROOT, "Zobrix", "", "kept"));
+  const std::vector<std::string> files = WideTree(folder);
+
+  for (const wchar_t* arguments : {L"", L"/s"}) {
+    SCOPED_TRACE(testenv::Utf8(arguments));
+    HANDLE process = StartWide(folder, arguments, temp);
+    ASSERT_TRUE(process) << GetLastError();
+    if (arguments[0] == L'\0') {
+      // the question first, then the refusal
+      std::vector<std::wstring> texts;
+      for (int box_number = 0; box_number < 2; ++box_number) {
+        HWND box = uninstall_e2e::WaitForMessageBoxWithCaption(uninstall_e2e::ProgramString(5104), 20000);
+        if (!box) break;
+        std::wstring text;
+        for (const auto& control : testenv::ChildControls(box))
+          if (control.class_name == L"Static" && !control.text.empty()) text = control.text;
+        texts.push_back(text);
+        if (text == uninstall_e2e::ProgramString(5107)) {
+          EXPECT_TRUE(testenv::PressButton(box, IDYES));
+        } else {
+          PostMessageW(box, WM_CLOSE, 0, 0);
+          break;
+        }
+        EXPECT_TRUE(testenv::WaitForWindowGone(box, 5000));
+      }
+      ASSERT_FALSE(texts.empty()) << "no message";
+      EXPECT_EQ(testenv::Utf8(texts.back()), testenv::Utf8(uninstall_e2e::ProgramString(5120)));
+    }
+    EXPECT_EQ(WaitForSingleObject(process, kRunTimeoutMs), WAIT_OBJECT_0);
+    CloseHandle(process);
+    EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString"), "kept");
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, "Software\\Zobrix\\Setup", "Marker"), "kept");
+    EXPECT_EQ(Default("Zobrix"), "kept");
+    EXPECT_EQ(Join(WideTree(folder)), Join(files));
+  }
+  RemoveWideTree(base);
+}
+
 }  // namespace

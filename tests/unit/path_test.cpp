@@ -40,6 +40,34 @@ TEST(NamePart, SingleByteCodePage) {
   }
 }
 
+// Windows drops a trailing blank or dot of a name, so such a part names
+// another file; the steps "." and ".." are no names.
+TEST(HasPartEndingInBlankOrDot, AnyPartCounts) {
+  const std::pair<const char*, bool> cases[] = {
+      {"C:\\T2\\Zobrix\\uninstall.exe", false},
+      {"C:\\T2\\Zobrix \\uninstall.exe", true},
+      {"C:\\T2\\Zobrix.\\uninstall.exe", true},
+      {"C:\\T2\\Zobrix\\uninstall.exe.", true},
+      {"C:\\T2\\Zobrix\\uninstall.exe ", true},
+      {"C:\\T2 \\Zobrix\\uninstall.exe", true},
+      {"C:\\T2/Zobrix ./a", true},
+      {"C:\\Program Files\\Zobrix 2\\.hidden\\a.b.exe", false},
+      {"C:\\T2\\..\\.\\Zobrix\\", false},
+      {"C:\\T2\\...\\a", true},
+      {"\\\\server\\share\\a", false},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HasPartEndingInBlankOrDot(c.first), c.second) << c.first;
+}
+
+// A trail byte that equals the blank or dot value is part of its character.
+TEST(HasPartEndingInBlankOrDot, TrailBytesAreNotBlanksOrDots) {
+  auto gbk = Gbk();
+  EXPECT_FALSE(HasPartEndingInBlankOrDot("C:\\a\x81\x20\\b"));
+  EXPECT_FALSE(HasPartEndingInBlankOrDot("C:\\a\x81\x2E\\b"));
+  EXPECT_TRUE(HasPartEndingInBlankOrDot("C:\\a\x81\x41 \\b"));
+}
+
 TEST(NamePart, EmptyPathGivesThatPath) {
   const char* empty = "";
   EXPECT_EQ(NamePart(empty), empty);

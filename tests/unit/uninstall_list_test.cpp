@@ -123,6 +123,29 @@ int RunPasses(const std::string& list, FakeFiles* files, const char* folder = "C
   return RunDeletionPasses(list.data(), table.data(), count, folder, FakeFiles::Delete, files);
 }
 
+// The longest path the ANSI calls take has MAX_PATH - 1 = 259 characters.
+TEST(UninstallPathLimit, EveryOfferedEntryMustFit) {
+  const std::string folder = "C:\\" + std::string(200, 'f') + "\\";  // 204 characters
+  const struct {
+    const char* name;
+    std::string list;
+    bool fits;
+  } cases[] = {
+      {"EmptyList", "", true},
+      {"ExactFit", std::string(55, 'e') + "\r\n", true},
+      {"OneCharacterTooLong", "short\r\n" + std::string(56, 'e') + "\r\n", false},
+      {"LongEntryLastOfMany", "a\r\nb\r\nc\\" + std::string(100, 'e') + "\r\n", false},
+      // never offered to the passes, so of no account
+      {"LongEntryOutsideTheFolder", "..\\" + std::string(100, 'e') + "\r\nC:\\" + std::string(100, 'e') + "\r\n", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<ListEntry> table(CountListPieces(c.list.data(), c.list.size()) + 1);
+    size_t count = SplitList(c.list.data(), c.list.size(), table.data(), table.size());
+    EXPECT_EQ(EntriesFitPathLimit(c.list.data(), table.data(), count, folder.c_str(), 260), c.fits);
+  }
+}
+
 TEST(UninstallPasses, FolderBeforeItsFilesGoesInTheSecondPassAndAThirdPassEnds) {
   FakeFiles files;
   files.AddFolder("C:\\F\\sub");

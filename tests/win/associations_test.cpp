@@ -135,6 +135,30 @@ class AssociationsTest : public testing::Test {
 
 // --- The round trip ---------------------------------------------------------
 
+// A value of any registry type, up to a few thousand bytes. Texts hold
+// characters outside the code page, empty strings and odd byte counts on
+// the NT family; on the 9x family, whose calls carry texts in the code
+// page, they are ASCII and well formed.
+std::pair<DWORD, std::string> RandomValue(std::mt19937& random) {
+  const bool nt = !testenv::IsWin9xFamily();
+  const DWORD types[] = {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_BINARY, REG_NONE, REG_QWORD};
+  const DWORD type = types[random() % 7];
+  const size_t length = random() % 4 == 0 ? 256 + random() % 3800 : random() % 40;
+  std::string data(type == REG_DWORD ? 4 : type == REG_QWORD ? 8 : length, '\0');
+  for (char& byte : data) byte = static_cast<char>(random());
+  if (type == REG_DWORD || type == REG_QWORD || type == REG_BINARY || type == REG_NONE) return {type, data};
+  std::wstring text;
+  for (size_t i = 0; i < length / 2; ++i) {
+    wchar_t c = static_cast<wchar_t>(nt && random() % 3 == 0 ? 0xAC00 + random() % 200 : 'a' + random() % 26);
+    if (type == REG_MULTI_SZ && i > 0 && text.back() != L'\0' && random() % 8 == 0) c = L'\0';
+    text += c;
+  }
+  data = Wz(text);
+  if (type == REG_MULTI_SZ) data += std::string(2, '\0');
+  if (nt && data.size() > 4 && random() % 10 == 0) data.pop_back();  // stored by another program without care
+  return {type, data};
+}
+
 // A previous owner's key: any mix of a foreign file type, a content type,
 // other values and subkeys, and a New-menu entry of any kind; on the NT
 // family with texts and names outside the code page and long names. Large
@@ -143,8 +167,14 @@ RegistryKeySnapshot RandomKey(std::mt19937& random, bool volume) {
   auto chance = [&](unsigned percent) { return random() % 100 < percent; };
   const bool nt = !testenv::IsWin9xFamily();
   RegistryKeySnapshot key;
-  if (chance(80)) PutValue(key, L"", REG_SZ, Sz(chance(10) ? std::string(90, 'T') : "Other" + std::to_string(random() % 9)));
-  if (chance(50)) PutValue(key, L"Content Type", REG_SZ, Sz(chance(15) ? "" : "application/x-other"));
+  if (chance(80)) {
+    auto value = chance(50) ? std::make_pair(DWORD(REG_SZ), Sz("Other" + std::to_string(random() % 9))) : RandomValue(random);
+    PutValue(key, L"", value.first, value.second);
+  }
+  if (chance(50)) {
+    auto value = chance(40) ? std::make_pair(DWORD(REG_SZ), Sz(chance(15) ? "" : "application/x-other")) : RandomValue(random);
+    PutValue(key, L"Content Type", value.first, value.second);
+  }
   if (chance(30)) PutValue(key, L"PerceivedType", REG_SZ, Sz("compressed"));
   if (chance(20)) PutValue(key, L"EditFlags", REG_DWORD, std::string("\x01\x00\x01\x00", 4));
   if (chance(15)) Put(key.subkeys, L"OpenWithProgids");  // empty, or with other programs' offers
@@ -213,13 +243,9 @@ void ApplyTakeOver(std::vector<KeyState>& keys, std::vector<KeyState>& volumes, 
 // What a take-over and the give-back leave different in an extension's key
 // (one line per difference the rules make); the rest must be as before.
 void ApplyExceptions(KeyState& key, bool entry_written, bool zip, bool win9x) {
-  if (!key.exists) return;  // a key that did not exist is deleted again
-  // an existing key that had no default value comes back with an empty one
-  if (!Find(key.tree.values, L"")) PutValue(key.tree, L"", REG_SZ, Sz(""));
-  // an empty "Content Type" is not told from none, so it is not given back
-  if (Find(key.tree.values, L"Content Type") && Find(key.tree.values, L"Content Type")->data == Sz(""))
-    Erase(key.tree.values, L"Content Type");
-  if (!entry_written) return;
+  // a key that did not exist is deleted again; the default value and
+  // "Content Type" come back exactly, or stay missing
+  if (!key.exists || !entry_written) return;
   // the New-menu entry's ShellNew key stays, empty where there was none
   RegistryKeySnapshot& shell_new = Put(key.tree.subkeys, L"ShellNew");
   if (!win9x) return;
@@ -230,14 +256,16 @@ void ApplyExceptions(KeyState& key, bool entry_written, bool zip, bool win9x) {
 }
 
 // The volume extensions after ".kex" was given back: each gets the previous
-// file type (and content type) of ".kex", or is deleted when it had none.
+// file type (and content type) of ".kex" exactly, or is deleted when it had
+// none: no value, no data, or a text whose first character ends it.
 void ApplyVolumeRule(KeyState& volume, int number, KeyState kex, bool win9x) {
   const bool taken_over = number < (win9x ? 100 : 30);
   const auto *type = Find(kex.tree.values, L""), *content = Find(kex.tree.values, L"Content Type");
-  if (type && type->data != Sz("")) {
+  const bool text = type && (type->type == REG_SZ || type->type == REG_EXPAND_SZ || type->type == REG_MULTI_SZ);
+  if (type && !type->data.empty() && !(text && type->data.compare(0, 2, std::string(2, '\0')) == 0 )) {
     volume.exists = true;
-    PutValue(volume.tree, L"", REG_SZ, type->data);
-    if (content && content->data != Sz("")) PutValue(volume.tree, L"Content Type", REG_SZ, content->data);
+    PutValue(volume.tree, L"", type->type, type->data);
+    if (content) PutValue(volume.tree, L"Content Type", content->type, content->data);
     else if (taken_over) Erase(volume.tree.values, L"Content Type");
   } else if (!win9x && volume.exists && !volume.tree.subkeys.empty()) {
     // NT's single-key deletion leaves a key with subkeys as the take-over left it
@@ -323,6 +351,10 @@ TEST_F(AssociationsTest, OwnerIsSavedOnceWithItsShellNewValues) {
   PutValue(expected, L"Type", REG_SZ, Sz("Other.Zip"));
   PutValue(expected, L"Content", REG_SZ, Sz("application/zip"));
   PutValue(expected, L"ShellNew", REG_SZ, Sz("*"));
+  // the exact copies, and the mark that says the record holds them
+  PutValue(expected, L"Exact", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
+  PutValue(expected, L"PreviousType", REG_SZ, Sz("Other.Zip"));
+  PutValue(expected, L"PreviousContentType", REG_SZ, Sz("application/zip"));
   // NT 6 and later: the take-over created .zip\OpenWithProgids
   if (!testenv::IsWin9xFamily()) PutValue(expected, L"OpenWithProgids", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
   Put(expected.subkeys, L"ShellNew") = shell_new;
@@ -372,6 +404,10 @@ TEST_F(AssociationsTest, GiveBackFollowsTheRecord) {
   PutValue(prior, L"", REG_SZ, Sz("Other.Type"));
   PutValue(prior, L"Content Type", REG_SZ, Sz("application/x-other"));
   PutValue(saved, L"Type", REG_SZ, Sz("zOBRIX"));
+  PutValue(saved, L"Exact", REG_DWORD, std::string(4, '\0'));  // as an earlier version wrote none
+  RegistryKeySnapshot exact;  // the same rule for an exact record
+  PutValue(exact, L"Exist", REG_DWORD, std::string("\x01\x00\x00\x00", 4));
+  PutValue(exact, L"PreviousType", REG_SZ, Sz("ZOBRIX.zip"));
   for (const char* e : {".kex", ".zip"}) ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, e, prior));
   UpdateAssociations(AllTypes(false));
   // none of them had a key before the take-over; .iso and .kex lose their records
@@ -381,17 +417,19 @@ TEST_F(AssociationsTest, GiveBackFollowsTheRecord) {
   ASSERT_TRUE(WriteKeyTree(HKEY_CLASSES_ROOT, ".iso", empty));
   for (const char* e : {".iso", ".kex"}) ASSERT_TRUE(RemoveKeyTree(HKEY_CURRENT_USER, std::string(Settings) + "\\Setup\\" + e));
   ASSERT_TRUE(WriteKeyTree(HKEY_CURRENT_USER, std::string(Settings) + "\\Setup\\.zip", saved));
+  ASSERT_TRUE(WriteKeyTree(HKEY_CURRENT_USER, std::string(Settings) + "\\Setup\\.tar", exact));
   RegistryGuard arj(HKEY_CLASSES_ROOT, ".arj"), iso(HKEY_CLASSES_ROOT, ".iso");
   UpdateAssociations(SetupOptions{});
   EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, ".cab"));
   EXPECT_EQ(arj.Changes(), "") << "a value another program wrote";
   EXPECT_EQ(iso.Changes(), "") << "no record to say the key was not there";
-  KeyState kex = {true, {}}, zip = {true, prior};
+  KeyState kex = {true, {}}, zip = {true, prior}, tar = {true, {}};
   PutValue(kex.tree, L"", REG_SZ, Sz(""));
   PutValue(zip.tree, L"", REG_SZ, Sz(""));
+  PutValue(tar.tree, L"", REG_SZ, Sz(""));
   // nothing says that the take-over created .kex\OpenWithProgids (NT 6 and later)
   if (!testenv::IsWin9xFamily()) Put(kex.tree.subkeys, L"OpenWithProgids");
-  EXPECT_EQ(Difference(".kex", kex) + Difference(".zip", zip), "");
+  EXPECT_EQ(Difference(".kex", kex) + Difference(".zip", zip) + Difference(".tar", tar), "");
   for (int i = 0; i < 100; ++i) EXPECT_FALSE(testenv::KeyExists(HKEY_CLASSES_ROOT, Volume(i))) << Volume(i);
 }
 

@@ -689,6 +689,7 @@ const StringCase kStrings[] = {
     {5114, "以下程序正在使用 Zobrix 的文件:\n%s\n\n关闭这些程序后按“重试”再检查一次;按“取消”继续卸载,"
            "仍在使用的文件将在重新启动计算机后删除。"},
     {5115, "重新启动计算机后将完成删除。"},
+    {5120, "Zobrix 所在文件夹的名称或路径长度不受支持,无法处理。未做任何更改。"},
 };
 
 TEST_F(Resources, StringTableHoldsEveryMessageInTheAnsiCodePage) {
@@ -706,7 +707,7 @@ TEST_F(Resources, StringTableHoldsEveryMessageInTheAnsiCodePage) {
 TEST_F(Resources, StringTableEndsAtItsFirstAndLastMessage) {
   char buf[256];
   EXPECT_EQ(0, LoadStringA(Module(), 5101 - 1, buf, sizeof(buf)));
-  EXPECT_EQ(0, LoadStringA(Module(), 5115 + 1, buf, sizeof(buf)));
+  EXPECT_EQ(0, LoadStringA(Module(), 5120 + 1, buf, sizeof(buf)));
 }
 
 TEST_F(Resources, UninstallCaptionIsGbkBytes) {

@@ -110,8 +110,9 @@ const IsoOwnerCase IsoOwnerCases[] = {
     {"NameThatOnlyStartsLikeOurs", IsoKey::Owner, "ZobrixX", false},
     {"NameShorterThanOurs", IsoKey::Owner, "Zobri", false},
     {"AnotherProgramOf79Characters", IsoKey::Owner, std::string(79, 'o'), false},
-    // An owner that does not fit the 80-byte read counts as no owner at all.
-    {"AnotherProgramOf80Characters", IsoKey::Owner, std::string(80, 'o'), true},
+    // The owner's name is read whole, however long.
+    {"AnotherProgramOf80Characters", IsoKey::Owner, std::string(80, 'o'), false},
+    {"AnotherProgramOf3000Characters", IsoKey::Owner, std::string(3000, 'o'), false},
 };
 
 void PrintTo(const IsoOwnerCase& c, std::ostream* os) { *os << c.label; }
