@@ -20,8 +20,8 @@
 #   the CPU times far less;
 # - the time until the batch file has removed the program and its folder;
 # - the number of deletion passes, counted in a separate run with Wine's
-#   relay trace: an extra listed folder that holds an unlisted file is looked
-#   at once in every pass and never removed, so it changes nothing else.
+#   relay trace: an extra listed folder that holds an unlisted file is opened
+#   once in every pass and never removed, so it changes nothing else.
 # Needs uninstall.exe and tools/one_call_per_entry.exe of build/win32 or
 # build/win64 (BENCH_UNINSTALL_EXE names another uninstall.exe).
 # BENCH_UNINSTALL_RUNS sets the number of timed runs of each (default 5);
@@ -215,8 +215,8 @@ make_installation "$bench/count"
 mkdir -p "$bench/count/keep"
 : > "$bench/count/keep/unlisted.txt"
 printf 'keep\r\n' >> "$bench/count/Uninstall.lst"
-"$WINE" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d 'kernel32.GetFileAttributesA' /f >/dev/null 2>&1
+"$WINE" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d 'kernel32.CreateFileA' /f >/dev/null 2>&1
 WINEDEBUG=+relay "$WINE" 'C:\bench\count\uninstall.exe' /s 2>"$bench/relay.txt" >/dev/null || true
 "$WINE" reg delete 'HKCU\Software\Wine\Debug' /v RelayInclude /f >/dev/null 2>&1 || true
-passes=$(grep -c 'Call KERNEL32.GetFileAttributesA(.*\\\\count\\\\keep")' "$bench/relay.txt" || true)
+passes=$(grep -c 'Call KERNEL32.CreateFileA(.*\\\\count\\\\keep"' "$bench/relay.txt" || true)
 echo "  deletion passes: $passes (files in the first, one folder level in each of the next five, then a pass without success)"

@@ -4,6 +4,7 @@ set(UNINSTALL_PURE_SOURCES
   uninstall/wininit_text.cpp)
 set(UNINSTALL_WIN_SOURCES
   uninstall/held_files.cpp
+  uninstall/listed_entry.cpp
   uninstall/registry_cleanup.cpp
   uninstall/restart_removal.cpp
   uninstall/self_removal.cpp

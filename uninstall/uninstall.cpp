@@ -12,6 +12,7 @@
 #include "lang/messages.h"
 #include "res/resource.h"
 #include "uninstall/held_files.h"
+#include "uninstall/listed_entry.h"
 #include "uninstall/registry_cleanup.h"
 #include "uninstall/restart_removal.h"
 #include "uninstall/self_removal.h"
@@ -20,36 +21,6 @@
 namespace {
 
 const char kListName[] = "Uninstall.lst";
-
-// Under Wine an attribute query, like a failed call, costs about what a
-// deletion does. So the entry first gets the one call that deletes it if it
-// is what its name suggests (a last part with a dot: a file; without: a
-// folder), and the attributes are read only when that call fails. The entry
-// then gets what it would have got with them read first; the call that just
-// failed is not made again on an entry whose attributes were left as they
-// were. A name with wildcards is never tried first: the 9x family's
-// deletion may take them as a pattern.
-EntryResult DeleteListedEntry(const char* path, void*) {
-  bool tried = !std::strpbrk(path, "*?");
-  bool tried_folder = !std::strchr(NamePart(path), '.');
-  if (tried && (tried_folder ? RemoveDirectoryA(path) : DeleteFileA(path))) return EntryResult::Deleted;
-  DWORD attributes = GetFileAttributesA(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return EntryResult::Missing;
-  }
-  // Clearing the attributes is what lets a read-only file go. Where only bits
-  // that never stand in a deletion's way are set (archive, normal, directory)
-  // the call is left out: under Wine it costs several times the deletion.
-  const DWORD clearable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  bool cleared = attributes == INVALID_FILE_ATTRIBUTES || (attributes & clearable);
-  if (cleared) SetFileAttributesA(path, 0);
-  // RemoveDirectoryA only removes an empty folder.
-  bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-  if (tried && !cleared && folder == tried_folder) return EntryResult::Failed;
-  BOOL deleted = folder ? RemoveDirectoryA(path) : DeleteFileA(path);
-  return deleted ? EntryResult::Deleted : EntryResult::Failed;
-}
 
 void DeleteExtraFile(const char* name) {
   SetFileAttributesA(name, 0);
@@ -126,9 +97,10 @@ void RunUninstall(bool silent) {
     ProgramLangLibrary.Unload();
     DeleteExtraFile("zobrix.gid");
     DeleteExtraFile("zobrix.fts");
+    InstallationFolder installation(folder);
     size_t left = 0;
     RunDeletionPasses(list.Text(), list.Entries(), list.Count(), folder, DeleteListedEntry,
-                      nullptr, &left);
+                      &installation, &left);
     restart_completes = ScheduleLeftovers(list.Text(), list.Entries(), left, folder);
     list.Close();
     DeleteFileA(kListName);

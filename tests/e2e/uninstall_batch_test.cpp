@@ -17,50 +17,10 @@ namespace {
 
 using uninstall_e2e::UserBatchFile;
 using uninstall_e2e::Installation;
+using uninstall_e2e::MakeUnixSymbolicLink;
+using uninstall_e2e::RemoveUnixName;
 using uninstall_e2e::RunProgram;
 using uninstall_e2e::WaitForSelfRemoval;
-
-// The Unix name of a Windows path, through Wine's own kernel32 export.
-std::string UnixPath(const std::string& path) {
-  typedef char*(CDECL * UnixName)(LPCWSTR);
-  UnixName get = reinterpret_cast<UnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!get) return "";
-  std::wstring wide = testenv::AnsiToWide(path);
-  char* unix_name = get(wide.c_str());
-  if (!unix_name) return "";
-  std::string result = unix_name;
-  HeapFree(GetProcessHeap(), 0, unix_name);
-  return result;
-}
-
-// Runs a shell command line. Wine starts a Unix program like a Windows one
-// (the test process itself has no call that makes or removes a Unix link)
-// but tells nothing of its end: the shell leaves a marker file when done.
-bool RunUnixShell(const std::string& command) {
-  std::string marker = uninstall_e2e::TempPath() + "shell.done";
-  std::string unix_marker = UnixPath(marker);
-  if (unix_marker.empty()) return false;
-  testenv::ProgramRun run;
-  if (!run.Start("Z:\\bin\\sh", "-c \"" + command + " && touch '" + unix_marker + "'\"")) return false;
-  for (int wait = 0; wait < 100 && !testenv::PathExists(marker); ++wait) Sleep(100);
-  return DeleteFileA(marker.c_str()) != 0;
-}
-
-// A Unix symbolic link at link pointing to target (which need not exist).
-bool MakeUnixSymbolicLink(const std::string& target, const std::string& link) {
-  std::string unix_target = UnixPath(target);
-  std::string unix_link = UnixPath(link);
-  return !unix_target.empty() && !unix_link.empty() &&
-         RunUnixShell("ln -s '" + unix_target + "' '" + unix_link + "'");
-}
-
-// Removes a name itself: under Wine, DeleteFileA of a Unix link deletes
-// its target.
-bool RemoveUnixName(const std::string& path) {
-  std::string unix_path = UnixPath(path);
-  return !unix_path.empty() && RunUnixShell("rm -rf '" + unix_path + "'");
-}
 
 struct PlantCase {
   const char* name;

@@ -493,11 +493,65 @@ TEST_F(UninstallRun, BeforeVistaTheUserTempBatchRunsByComspec) {
 
 // --- Entries that reach outside the installation folder --------------------
 
+// Links planted in the installation, each leading outside it: a folder link
+// that entries go through, links named as an installer's list names its
+// folders and files, and one to nothing. Under Wine they are Unix links,
+// which only the Linux side can make.
+struct PlantedLink {
+  const char* name;    // in the installation
+  const char* target;  // in the outside folder
+};
+const PlantedLink kPlantedLinks[] = {
+    {"linkdir", "precious"}, {"data", "shared"},       {"readme.txt", "victim.txt"},
+    {"plugins", "empty"},    {"dangling", "nothing"},
+};
+
+// One shell run over every planted link: command holds %L and %T for the
+// link's and its target's Unix names.
+bool ForEachPlantedLink(const Installation& installation, const std::string& outside,
+                        const std::string& command) {
+  std::string all;
+  for (const PlantedLink& link : kPlantedLinks) {
+    std::string unix_link = uninstall_e2e::UnixPath(installation / link.name);
+    std::string unix_target = uninstall_e2e::UnixPath(outside + "\\" + link.target);
+    if (unix_link.empty() || unix_target.empty()) return false;
+    std::string one = command;
+    for (size_t at = 0; (at = one.find('%', at)) != std::string::npos;) {
+      const std::string& name = one[at + 1] == 'L' ? unix_link : unix_target;
+      one.replace(at, 2, name);
+      at += name.size();
+    }
+    all += (all.empty() ? "" : " && ") + one;
+  }
+  return uninstall_e2e::RunUnixShell(all);
+}
+
+// Removes the links themselves before the folders are removed, which would
+// follow them.
+struct RemoveLinksAtEnd {
+  const Installation& installation;
+  const std::string outside;
+  bool planted;
+  ~RemoveLinksAtEnd() {
+    if (planted) ForEachPlantedLink(installation, outside, "rm -f '%L'");
+  }
+};
+
 TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
   Installation installation;
   ASSERT_TRUE(installation.Ready());
   testenv::TempFolder outside("outside");
   ASSERT_FALSE(outside.Path().empty());
+  ASSERT_TRUE(testenv::WriteFileBytes(outside / "precious\\p1.txt", "p1"));
+  ASSERT_TRUE(testenv::WriteFileBytes(outside / "shared\\core.dat", "core"));
+  ASSERT_TRUE(testenv::WriteFileBytes(outside / "victim.txt", "victim"));
+  ASSERT_TRUE(testenv::MakeFolders(outside / "empty"));
+  // The 9x family has no links (and under Wine follows them as ever).
+  const bool links = !testenv::IsWin9xFamily();
+  RemoveLinksAtEnd remove_links{installation, outside.Path(), links};
+  if (links) {
+    ASSERT_TRUE(ForEachPlantedLink(installation, outside.Path(), "ln -s '%T' '%L'"));
+  }
   std::string sibling_name = "sibling_" + std::to_string(GetCurrentProcessId()) + ".txt";
   std::string sibling = TempPath() + sibling_name;
   struct RemoveAtEnd {
@@ -531,7 +585,13 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
       ".\r\n" +
       "*.*\r\n" +
       "?.txt\r\n" +
-      "inside.txt\r\n"));
+      "inside.txt\r\n" +
+      "linkdir\\p1.txt\r\n" +
+      "linkdir\r\n" +
+      "data\r\n" +
+      "readme.txt\r\n" +
+      "plugins\r\n" +
+      "dangling\r\n"));
   DWORD code = 1;
   ASSERT_TRUE(RunProgram(installation, "/s", &code));
   EXPECT_EQ(code, 0u);
@@ -539,8 +599,16 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
   std::string bytes;
   EXPECT_TRUE(testenv::ReadFileBytes(sibling, &bytes));
   EXPECT_EQ(bytes, "sibling");
-  EXPECT_TRUE(testenv::ReadFileBytes(outside / "absolute.txt", &bytes));
-  EXPECT_EQ(bytes, "absolute");
+  EXPECT_EQ(Tree(outside.Path()),
+            (std::vector<std::string>{"absolute.txt = absolute", "empty\\", "precious\\",
+                                      "precious\\p1.txt = p1", "shared\\", "shared\\core.dat = core",
+                                      "victim.txt = victim"}));
+  // Each link is gone (deleted as a link) or still leads where it did.
+  if (links) {
+    EXPECT_TRUE(ForEachPlantedLink(installation, outside.Path(),
+                                   "{ ! test -L '%L' || readlink '%L' | grep -qxF '%T'; }"));
+    ASSERT_TRUE(ForEachPlantedLink(installation, outside.Path(), "rm -f '%L'"));
+  }
   EXPECT_EQ(Tree(installation.Folder()),
             (std::vector<std::string>{"a.txt = mine", "keep.dat = mine", "server\\", "server\\share\\",
                                       "server\\share\\x = unc", "x = x"}));

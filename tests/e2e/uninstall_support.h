@@ -100,6 +100,19 @@ testing::AssertionResult OnlyTheProgramLeft(const Installation& installation);
 std::string ExpectedBatchText(const std::string& program, const std::string& folder,
                               const std::string& batch);
 
+// The Unix name of a Windows path, through Wine's own kernel32 export;
+// empty when there is none.
+std::string UnixPath(const std::string& path);
+// Runs a command line of the Unix shell and waits for it; true when it
+// succeeded. The test process itself has no call that makes or removes a
+// Unix link.
+bool RunUnixShell(const std::string& command);
+// A Unix symbolic link at link pointing to target (which need not exist).
+bool MakeUnixSymbolicLink(const std::string& target, const std::string& link);
+// Removes a name itself: under Wine, DeleteFileA of a Unix link deletes
+// its target.
+bool RemoveUnixName(const std::string& path);
+
 // A visible message box (class "#32770") of any process with this caption;
 // null after timeout_ms. Handles the 9x family as WaitForSelfRemoval does.
 HWND WaitForMessageBoxWithCaption(const std::wstring& caption, DWORD timeout_ms);

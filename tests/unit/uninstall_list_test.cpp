@@ -79,6 +79,8 @@ class FakeFiles {
   void AddFile(const std::string& path) { files_.insert(path); }
   void AddFolder(const std::string& path) { folders_.insert(path); }
   void Lock(const std::string& path) { locked_.insert(path); }
+  // A link planted at path that leads outside the folder.
+  void PlantLink(const std::string& path) { links_.insert(path); }
   bool Exists(const std::string& path) const { return files_.count(path) || folders_.count(path); }
 
   static EntryResult Delete(const char* path, void* context) {
@@ -87,6 +89,7 @@ class FakeFiles {
     EntryResult result = self->DeleteOne(name);
     self->calls.push_back(name + (result == EntryResult::Deleted   ? " deleted"
                                   : result == EntryResult::Missing ? " missing"
+                                  : result == EntryResult::Refused ? " refused"
                                                                    : " failed"));
     return result;
   }
@@ -96,6 +99,7 @@ class FakeFiles {
  private:
   EntryResult DeleteOne(const std::string& path) {
     if (locked_.count(path)) return EntryResult::Failed;
+    if (links_.count(path)) return EntryResult::Refused;
     if (files_.erase(path)) return EntryResult::Deleted;
     if (!folders_.count(path)) return EntryResult::Missing;
     std::string prefix = path + "\\";
@@ -110,6 +114,7 @@ class FakeFiles {
   std::set<std::string> files_;
   std::set<std::string> folders_;
   std::set<std::string> locked_;
+  std::set<std::string> links_;
 };
 
 int RunPasses(const std::string& list, FakeFiles* files, const char* folder = "C:\\F\\") {
@@ -182,11 +187,18 @@ TEST(UninstallPasses, EmptyListMakesOnePass) {
   EXPECT_TRUE(files.calls.empty());
 }
 
-TEST(UninstallPasses, MissingEntriesCountAsFailureAndAreNotRetried) {
+TEST(UninstallPasses, MissingAndRefusedEntriesCountAsFailureAndAreNotRetried) {
   FakeFiles files;
   files.AddFile("C:\\F\\here.txt");
-  EXPECT_EQ(RunPasses("gone.txt\nhere.txt\n", &files), 2);
-  EXPECT_EQ(files.calls, (std::vector<std::string>{"C:\\F\\gone.txt missing", "C:\\F\\here.txt deleted"}));
+  files.PlantLink("C:\\F\\link.txt");
+  files.AddFolder("C:\\F\\sub");
+  files.AddFile("C:\\F\\sub\\a.txt");
+  EXPECT_EQ(RunPasses("gone.txt\nlink.txt\nsub\nhere.txt\nsub\\a.txt\n", &files), 3);
+  EXPECT_EQ(files.calls, (std::vector<std::string>{
+                             "C:\\F\\gone.txt missing", "C:\\F\\link.txt refused", "C:\\F\\sub failed",
+                             "C:\\F\\here.txt deleted", "C:\\F\\sub\\a.txt deleted",
+                             "C:\\F\\sub deleted",  // pass 2; pass 3 finds nothing left
+                         }));
 }
 
 TEST(UninstallPasses, OnlyMissingEntriesEndAfterOnePass) {
