@@ -61,8 +61,7 @@ void ForEachFile(const char* data, const ListEntry* entries, size_t count, const
   for (size_t i = 0; i < count; ++i) {
     const char* entry = data + entries[i].Offset;
     if (IsEntryInsideFolder(entry, entries[i].Length) &&
-        JoinEntryPath(path, sizeof(path), folder, entry, entries[i].Length) &&
-        !std::strpbrk(path, "*?"))
+        JoinEntryPath(path, sizeof(path), folder, entry, entries[i].Length))
       take(path);
   }
   char pattern[1024];
