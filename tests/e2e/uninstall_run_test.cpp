@@ -357,6 +357,11 @@ TEST_F(UninstallRun, ProgramFileHeldOpenLeadsToTheWarningAndHarmsNothingElse) {
   EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"mine.txt = user data"}));
 }
 
+// An installation whose list names its one file "a.txt".
+bool ListsOneFile(Installation& installation) {
+  return installation.Ready() && installation.AddFile("a.txt") && installation.WriteList("a.txt\r\n");
+}
+
 // This process's "COMSPEC", which the program inherits, read when made and
 // put back when gone, also when an assertion ends the test early.
 class SavedComspec {
@@ -394,9 +399,7 @@ TEST_F(UninstallRun, BatchPieceThatDoesNotFitStartsNoSelfRemoval) {
   // Every "%" is written "%%": the removal block, which names the program
   // twice and the folder once, outgrows its 1024 bytes.
   Installation installation(std::wstring(200, L'%'));
-  ASSERT_TRUE(installation.Ready());
-  ASSERT_TRUE(installation.AddFile("a.txt"));
-  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  ASSERT_TRUE(ListsOneFile(installation));
   ExpectNoSelfRemoval(installation);
 }
 
@@ -404,9 +407,7 @@ TEST_F(UninstallRun, CommandLineThatDoesNotFitStartsNoSelfRemoval) {
   if (uninstall_e2e::RunsElevated())
     GTEST_SKIP() << "an elevated run takes the system's interpreter, whose path always fits";
   Installation installation;
-  ASSERT_TRUE(installation.Ready());
-  ASSERT_TRUE(installation.AddFile("a.txt"));
-  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  ASSERT_TRUE(ListsOneFile(installation));
   SavedComspec saved;
   ASSERT_TRUE(saved.Saved());
   // The program inherits it: with " /c" and the batch path the command line
@@ -438,9 +439,7 @@ bool SetUserText(const char* key_path, const char* name, const std::string& text
 TEST_F(UninstallRun, ElevatedRunIgnoresTheInterpreterOfTheEnvironmentAndAutoRun) {
   if (!uninstall_e2e::RunsElevated()) GTEST_SKIP() << "only an elevated run has rights to steal";
   Installation installation;
-  ASSERT_TRUE(installation.Ready());
-  ASSERT_TRUE(installation.AddFile("a.txt"));
-  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  ASSERT_TRUE(ListsOneFile(installation));
   testenv::TempFolder planted("comspec");
   ASSERT_FALSE(planted.Path().empty());
   char self[MAX_PATH];
@@ -483,9 +482,7 @@ TEST_F(UninstallRun, BeforeVistaTheUserTempBatchRunsByComspec) {
   testenv::RegistryGuard defaults(HKEY_CURRENT_USER, kDefaultsKey);
   ASSERT_TRUE(SetUserText(kDefaultsKey, "Version", "winxp"));
   Installation installation;
-  ASSERT_TRUE(installation.Ready());
-  ASSERT_TRUE(installation.AddFile("a.txt"));
-  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  ASSERT_TRUE(ListsOneFile(installation));
   SavedComspec comspec;
   ASSERT_TRUE(comspec.Saved());
   testenv::ProgramRun run;
