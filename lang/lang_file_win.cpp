@@ -5,6 +5,7 @@
 
 #include "common/disk_file.h"
 #include "common/error_state.h"
+#include "common/path.h"
 #include "common/program_path.h"
 #include "common/text.h"
 #include "lang/lang_file.h"
@@ -26,12 +27,13 @@ const int kSearchPasses = 16;
 // The path of the file: name itself when it has a folder, else name beside
 // the program. False when that does not fit or the program path has none.
 bool LanguageFilePath(const char* name, char* path, size_t size) {
-  if (std::strchr(name, '\\')) return CopyText(path, size, name);
+  // A trail byte of a double-byte character may be a backslash's code.
+  if (NamePart(name) != name) return CopyText(path, size, name);
   char program[1024];
   if (!GetProgramPath(program, sizeof(program))) return false;
-  char* slash = std::strrchr(program, '\\');
-  if (!slash) return false;
-  slash[1] = '\0';
+  char* program_name = NamePart(program);
+  if (program_name == program) return false;
+  *program_name = '\0';
   return CopyText(path, size, program) && AppendText(path, size, name);
 }
 

@@ -61,8 +61,7 @@ void ForEachFile(const char* data, const ListEntry* entries, size_t count, const
   for (size_t i = 0; i < count; ++i) {
     const char* entry = data + entries[i].Offset;
     if (IsEntryInsideFolder(entry, entries[i].Length) &&
-        JoinEntryPath(path, sizeof(path), folder, entry, entries[i].Length) &&
-        !std::strpbrk(path, "*?"))
+        JoinEntryPath(path, sizeof(path), folder, entry, entries[i].Length))
       take(path);
   }
   char pattern[1024];
@@ -164,6 +163,13 @@ bool IsProgramFile(const char* path) {
   return false;
 }
 
+bool HasShortPath(const char* path, const char* short_path) {
+  char buffer[1024];
+  DWORD length = GetShortPathNameA(path, buffer, sizeof(buffer));
+  return short_path[0] != '\0' && length > 0 && length < sizeof(buffer) &&
+         CompareTextNoCase(buffer, short_path) == 0;
+}
+
 // Where Restart Manager is missing or names nothing: a program or library
 // that a process runs or has loaded cannot be opened for writing, and a
 // file that a process holds without delete sharing cannot be opened for
@@ -175,6 +181,11 @@ void TryProgramFiles(const char* data, const ListEntry* entries, size_t count, c
                      NameList* names) {
   char own[1024];
   GetProgramPath(own, sizeof(own));  // empty when it cannot be had
+  // The folder may be the short form while the list spells the program's
+  // name long, or the long form may not be had at all: the program's own
+  // file, which it holds itself, is then known by its short path.
+  char own_short[1024];
+  GetShortProgramPath(own_short, sizeof(own_short));
   bool nt_family = GetNtVersion() != 0;
   DWORD access = nt_family ? DELETE | FILE_WRITE_DATA : GENERIC_WRITE;
   DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | (nt_family ? FILE_SHARE_DELETE : 0);
@@ -184,7 +195,7 @@ void TryProgramFiles(const char* data, const ListEntry* entries, size_t count, c
                               nullptr);
     if (file != INVALID_HANDLE_VALUE)
       CloseHandle(file);
-    else if (GetLastError() == ERROR_SHARING_VIOLATION)
+    else if (GetLastError() == ERROR_SHARING_VIOLATION && !HasShortPath(path, own_short))
       names->Add(NamePart(path));
   };
   ForEachFile(data, entries, count, folder, false, take);

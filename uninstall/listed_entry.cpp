@@ -33,12 +33,10 @@ const DWORD kClearable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_
 // folder), and the attributes are read only when that call fails. The entry
 // then gets what it would have got with them read first; the call that just
 // failed is not made again on an entry whose attributes were left as they
-// were. A name with wildcards is never tried first: the 9x family's
-// deletion may take them as a pattern.
+// were.
 EntryResult DeleteEntryByName(const char* path) {
-  bool tried = !std::strpbrk(path, "*?");
   bool tried_folder = !std::strchr(NamePart(path), '.');
-  if (tried && (tried_folder ? RemoveDirectoryA(path) : DeleteFileA(path))) return EntryResult::Deleted;
+  if (tried_folder ? RemoveDirectoryA(path) : DeleteFileA(path)) return EntryResult::Deleted;
   DWORD attributes = GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     DWORD error = GetLastError();
@@ -51,7 +49,7 @@ EntryResult DeleteEntryByName(const char* path) {
   if (cleared) SetFileAttributesA(path, 0);
   // RemoveDirectoryA only removes an empty folder.
   bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-  if (tried && !cleared && folder == tried_folder) return EntryResult::Failed;
+  if (!cleared && folder == tried_folder) return EntryResult::Failed;
   BOOL deleted = folder ? RemoveDirectoryA(path) : DeleteFileA(path);
   return deleted ? EntryResult::Deleted : EntryResult::Failed;
 }

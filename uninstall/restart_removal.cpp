@@ -72,8 +72,7 @@ bool ScheduleLeftovers(const char* data, const ListEntry* entries, size_t count,
   bool noted = false;
   // Files first: a folder goes only once it is empty.
   for (size_t i = 0; i < count; ++i) {
-    if (!JoinEntryPath(path, sizeof(path), folder, data + entries[i].Offset, entries[i].Length) ||
-        std::strpbrk(path, "*?"))
+    if (!JoinEntryPath(path, sizeof(path), folder, data + entries[i].Offset, entries[i].Length))
       continue;
     DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && !IsFolder(attributes) && RemoveAtRestart(path))
@@ -91,8 +90,7 @@ bool ScheduleLeftovers(const char* data, const ListEntry* entries, size_t count,
     if (longest == 0) break;
     for (size_t i = 0; i < count; ++i) {
       if (entries[i].Length != longest ||
-          !JoinEntryPath(path, sizeof(path), folder, data + entries[i].Offset, entries[i].Length) ||
-          std::strpbrk(path, "*?"))
+          !JoinEntryPath(path, sizeof(path), folder, data + entries[i].Offset, entries[i].Length))
         continue;
       if (IsFolder(GetFileAttributesA(path)) && RemoveAtRestart(path)) noted = true;
     }

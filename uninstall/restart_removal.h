@@ -10,8 +10,9 @@
 // section of WININIT.INI on the 9x family. True when it was noted.
 bool RemoveAtRestart(const char* path);
 
-// After the deletion passes, given the entries that failed (inside folder,
-// which ends in a backslash): the files among them that still exist are
+// After the deletion passes, given the entries that failed as
+// RunDeletionPasses leaves them (inside folder, which ends in a backslash,
+// and free of wildcards): the files among them that still exist are
 // noted for removal at restart; when there are any, so are then the folders
 // among them, deeper ones first, and last folder itself, whose removal by
 // the batch file the held files prevent. True when anything was noted.

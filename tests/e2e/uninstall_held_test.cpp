@@ -72,6 +72,14 @@ std::wstring Replace(std::wstring text, const std::wstring& what, const std::wst
   return text;
 }
 
+// Starts an interactive run and answers its confirmation with Yes.
+bool StartConfirmed(const Installation& installation, testenv::ProgramRun* run) {
+  if (!run->Start(installation.Program(), "", TempPath())) return false;
+  HWND confirmation = testenv::WaitForWindow(run->ProcessId(), 20000);
+  return confirmation && testenv::MessageBoxText(confirmation) == ProgramString(MSG_CONFIRM_UNINSTALL) &&
+         testenv::PressButton(confirmation, IDYES) && testenv::WaitForWindowGone(confirmation, 10000);
+}
+
 class UninstallHeld : public testing::Test {
  protected:
   void SetUp() override {
@@ -155,12 +163,7 @@ TEST_F(UninstallHeld, QuestionNamesTheHolderAndRetryFinishesWithNothingNoted) {
   ASSERT_TRUE(archiver.Start(installation / "Zobrix.exe", "/stay", TempPath()));
 
   testenv::ProgramRun run;
-  ASSERT_TRUE(run.Start(installation.Program(), "", TempPath()));
-  HWND confirmation = testenv::WaitForWindow(run.ProcessId(), 20000);
-  ASSERT_NE(confirmation, nullptr);
-  ASSERT_EQ(testenv::MessageBoxText(confirmation), ProgramString(MSG_CONFIRM_UNINSTALL));
-  ASSERT_TRUE(testenv::PressButton(confirmation, IDYES));
-  ASSERT_TRUE(testenv::WaitForWindowGone(confirmation, 10000));
+  ASSERT_TRUE(StartConfirmed(installation, &run));
   HWND question = testenv::WaitForWindow(run.ProcessId(), 20000);
   ASSERT_NE(question, nullptr) << "no question about the running archiver";
   // Wine's Restart Manager names no program: the question names the file.
@@ -226,6 +229,33 @@ TEST_F(UninstallHeld, ContinueLeavesTheHeldFileToTheRestartAndSaysSo) {
   ASSERT_TRUE(SimulateRestart());
   if (testenv::IsWin9xFamily()) RemoveDirectoryA(installation.Folder().c_str());  // no folders there
   EXPECT_FALSE(testenv::PathExists(installation.Folder()));
+}
+
+// Listed entries too long under the long form of the folder make the
+// uninstall enter it by its short form, which spells the program's own
+// file otherwise than the list does. The program holds that file itself:
+// no question may name it.
+TEST_F(UninstallHeld, OwnFileReachedByTheShortFormIsNeverNamed) {
+  Installation installation(std::wstring(150, L'l'));
+  ASSERT_TRUE(installation.Ready());
+  ASSERT_LT(installation.Folder().size(), static_cast<size_t>(MAX_PATH));
+  std::string too_long(MAX_PATH + 10 - installation.Folder().size(), 'e');
+  ASSERT_TRUE(installation.WriteList("uninstall.exe\r\n" + too_long + "\r\n"));
+  testenv::ProgramRun run;
+  ASSERT_TRUE(StartConfirmed(installation, &run));
+  // The file it cannot delete while it runs is left to the restart, and
+  // the notice says so; a question before it would name the program.
+  const std::wstring named = Replace(ProgramString(MSG_FILES_IN_USE), L"%s", L"uninstall.exe");
+  for (HWND box; (box = testenv::WaitForWindow(run.ProcessId(), 5000)) != nullptr;) {
+    const std::wstring text = testenv::MessageBoxText(box);
+    EXPECT_NE(text, named);
+    ASSERT_TRUE(testenv::PressButton(box, text == named ? IDCANCEL : IDOK));
+    ASSERT_TRUE(testenv::WaitForWindowGone(box, 10000));
+  }
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(30000, &code)) << "the program did not end";
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(uninstall_e2e::WaitForSelfRemoval(installation));
 }
 
 }  // namespace

@@ -357,6 +357,32 @@ TEST_F(UninstallRun, ProgramFileHeldOpenLeadsToTheWarningAndHarmsNothingElse) {
   EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"mine.txt = user data"}));
 }
 
+// An installation whose list names its one file "a.txt".
+bool ListsOneFile(Installation& installation) {
+  return installation.Ready() && installation.AddFile("a.txt") && installation.WriteList("a.txt\r\n");
+}
+
+// This process's "COMSPEC", which the program inherits, read when made and
+// put back when gone, also when an assertion ends the test early.
+class SavedComspec {
+ public:
+  SavedComspec() {
+    DWORD length = GetEnvironmentVariableA("COMSPEC", value_, sizeof(value_));
+    saved_ = length > 0 && length < sizeof(value_);
+  }
+  ~SavedComspec() {
+    if (saved_) SetEnvironmentVariableA("COMSPEC", value_);
+  }
+  SavedComspec(const SavedComspec&) = delete;
+  SavedComspec& operator=(const SavedComspec&) = delete;
+  bool Saved() const { return saved_; }
+  const char* Value() const { return value_; }
+
+ private:
+  char value_[1024] = "";
+  bool saved_ = false;
+};
+
 // --- Texts that do not fit: no self-removal, nothing cut short -------------
 
 // The list is processed; the program file and its folder stay, no batch file
@@ -373,9 +399,7 @@ TEST_F(UninstallRun, BatchPieceThatDoesNotFitStartsNoSelfRemoval) {
   // Every "%" is written "%%": the removal block, which names the program
   // twice and the folder once, outgrows its 1024 bytes.
   Installation installation(std::wstring(200, L'%'));
-  ASSERT_TRUE(installation.Ready());
-  ASSERT_TRUE(installation.AddFile("a.txt"));
-  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  ASSERT_TRUE(ListsOneFile(installation));
   ExpectNoSelfRemoval(installation);
 }
 
@@ -383,19 +407,14 @@ TEST_F(UninstallRun, CommandLineThatDoesNotFitStartsNoSelfRemoval) {
   if (uninstall_e2e::RunsElevated())
     GTEST_SKIP() << "an elevated run takes the system's interpreter, whose path always fits";
   Installation installation;
-  ASSERT_TRUE(installation.Ready());
-  ASSERT_TRUE(installation.AddFile("a.txt"));
-  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
-  char saved[1024] = "";
-  DWORD saved_length = GetEnvironmentVariableA("COMSPEC", saved, sizeof(saved));
-  ASSERT_GT(saved_length, 0u);
-  ASSERT_LT(saved_length, sizeof(saved));
+  ASSERT_TRUE(ListsOneFile(installation));
+  SavedComspec saved;
+  ASSERT_TRUE(saved.Saved());
   // The program inherits it: with " /c" and the batch path the command line
   // passes 512 bytes.
   std::string comspec = "C:\\" + std::string(480, 'c') + "\\cmd.exe";
   ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", comspec.c_str()));
   ExpectNoSelfRemoval(installation);
-  SetEnvironmentVariableA("COMSPEC", saved);
 }
 
 // A text value under HKEY_CURRENT_USER; the key is made when missing.
@@ -420,9 +439,7 @@ bool SetUserText(const char* key_path, const char* name, const std::string& text
 TEST_F(UninstallRun, ElevatedRunIgnoresTheInterpreterOfTheEnvironmentAndAutoRun) {
   if (!uninstall_e2e::RunsElevated()) GTEST_SKIP() << "only an elevated run has rights to steal";
   Installation installation;
-  ASSERT_TRUE(installation.Ready());
-  ASSERT_TRUE(installation.AddFile("a.txt"));
-  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+  ASSERT_TRUE(ListsOneFile(installation));
   testenv::TempFolder planted("comspec");
   ASSERT_FALSE(planted.Path().empty());
   char self[MAX_PATH];
@@ -434,14 +451,11 @@ TEST_F(UninstallRun, ElevatedRunIgnoresTheInterpreterOfTheEnvironmentAndAutoRun)
   const char kProcessorKey[] = "Software\\Microsoft\\Command Processor";
   testenv::RegistryGuard processor(HKEY_CURRENT_USER, kProcessorKey);
   ASSERT_TRUE(SetUserText(kProcessorKey, "AutoRun", interpreter));
-  char saved[1024] = "";
-  DWORD saved_length = GetEnvironmentVariableA("COMSPEC", saved, sizeof(saved));
-  ASSERT_TRUE(saved_length > 0 && saved_length < sizeof(saved));
+  SavedComspec saved;
+  ASSERT_TRUE(saved.Saved());
   ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", interpreter.c_str()));
   testenv::ProgramRun run;
-  bool started = run.Start(installation.Program(), "/s", TempPath());
-  SetEnvironmentVariableA("COMSPEC", saved);
-  ASSERT_TRUE(started);
+  ASSERT_TRUE(run.Start(installation.Program(), "/s", TempPath()));
   DWORD code = 1;
   ASSERT_TRUE(run.Wait(30000, &code));
   EXPECT_EQ(code, 0u);
@@ -468,12 +482,9 @@ TEST_F(UninstallRun, BeforeVistaTheUserTempBatchRunsByComspec) {
   testenv::RegistryGuard defaults(HKEY_CURRENT_USER, kDefaultsKey);
   ASSERT_TRUE(SetUserText(kDefaultsKey, "Version", "winxp"));
   Installation installation;
-  ASSERT_TRUE(installation.Ready());
-  ASSERT_TRUE(installation.AddFile("a.txt"));
-  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
-  char comspec[1024] = "";
-  DWORD comspec_length = GetEnvironmentVariableA("COMSPEC", comspec, sizeof(comspec));
-  ASSERT_TRUE(comspec_length > 0 && comspec_length < sizeof(comspec));
+  ASSERT_TRUE(ListsOneFile(installation));
+  SavedComspec comspec;
+  ASSERT_TRUE(comspec.Saved());
   testenv::ProgramRun run;
   ASSERT_TRUE(run.Start(installation.Program(), "/s", TempPath()));
   DWORD code = 1;
@@ -481,7 +492,7 @@ TEST_F(UninstallRun, BeforeVistaTheUserTempBatchRunsByComspec) {
   EXPECT_EQ(code, 0u);
   std::string batch = uninstall_e2e::UserBatchFile();
   EXPECT_EQ(uninstall_e2e::ChildCommandLine(run.ProcessId(), L"cmd.exe"),
-            std::string(comspec) + " /c \"" + batch + "\"");
+            std::string(comspec.Value()) + " /c \"" + batch + "\"");
   std::string text;
   EXPECT_TRUE(testenv::ReadFileBytes(batch, &text));
   EXPECT_EQ(text, uninstall_e2e::ExpectedBatchText(installation.Program(), installation.Folder(), batch));

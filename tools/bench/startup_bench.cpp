@@ -9,25 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "timed_process.h"
+
 namespace {
 
 double RunOnce(const std::string& program, const std::string& arguments) {
   std::string command_line = "\"" + program + "\" " + arguments;
   std::vector<char> buffer(command_line.begin(), command_line.end());
   buffer.push_back('\0');
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  LARGE_INTEGER frequency, start, end;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&start);
-  if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return -1;
-  WaitForSingleObject(info.hProcess, INFINITE);
-  QueryPerformanceCounter(&end);
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+  double milliseconds = 0;
+  DWORD code = 0;
+  return TimeProcess(buffer.data(), nullptr, &milliseconds, &code) ? milliseconds : -1;
 }
 
 double Median(std::vector<double> values) {

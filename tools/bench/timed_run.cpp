@@ -9,30 +9,20 @@
 #include <cstring>
 #include <vector>
 
+#include "timed_process.h"
+
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: timed_run FOLDER COMMAND_LINE\n");
     return 2;
   }
   std::vector<char> line(argv[2], argv[2] + strlen(argv[2]) + 1);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  LARGE_INTEGER frequency, start, end;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&start);
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, argv[1], &startup, &info)) {
+  double milliseconds = 0;
+  DWORD code = 0;
+  if (!TimeProcess(line.data(), argv[1], &milliseconds, &code)) {
     std::fprintf(stderr, "timed_run: cannot start %s (error %lu)\n", argv[2], GetLastError());
     return 1;
   }
-  WaitForSingleObject(info.hProcess, INFINITE);
-  QueryPerformanceCounter(&end);
-  DWORD code = 0;
-  GetExitCodeProcess(info.hProcess, &code);
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  std::printf("%.1f %lu\n",
-              1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart),
-              code);
+  std::printf("%.1f %lu\n", milliseconds, code);
   return 0;
 }
