@@ -62,7 +62,7 @@ Function KernelFunction(const char* name) {
 
 }  // namespace
 
-InstallationFolder::InstallationFolder(const char* folder) {
+InstallationFolder::InstallationFolder(const char* program) {
   // The 9x family has no links. Wine offers these calls whatever version
   // it reports.
   if (GetNtVersion() == 0) return;
@@ -71,20 +71,21 @@ InstallationFolder::InstallationFolder(const char* folder) {
   set_information_ = KernelFunction<FileInformationFunction>("SetFileInformationByHandle");
   reopen_ = KernelFunction<ReopenFunction>("ReOpenFile");
   if (!final_path_ || !get_information_ || !set_information_ || !reopen_) return;
-  // The folder's own place, wherever links on the way to it lead.
-  HANDLE handle = CreateFileA(folder, FILE_READ_ATTRIBUTES,
+  // The folder's own place, wherever links on the way to it lead, is where
+  // the program's own file lies. The folder itself is not asked: Wine names
+  // a folder whose name ends in a blank without that blank, so it would
+  // stand for its neighbour, while the files inside keep the whole name.
+  HANDLE handle = CreateFileA(program, FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return;
   DWORD length = final_path_(handle, place_, kCapacity, 0);
   CloseHandle(handle);
   if (length == 0 || length >= kCapacity) return;
-  // A drive root's path ends in its backslash already.
-  if (place_[length - 1] != L'\\') {
-    if (length + 1 >= kCapacity) return;
-    place_[length++] = L'\\';
-    place_[length] = L'\0';
-  }
+  // The folder is the final path up to its last backslash.
+  while (length > 0 && place_[length - 1] != L'\\') --length;
+  if (length == 0) return;
+  place_[length] = L'\0';
   place_length_ = length;
 }
 

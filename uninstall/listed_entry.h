@@ -11,8 +11,8 @@
 // folder's own place is asked once, here.
 class InstallationFolder {
  public:
-  // folder: the installation folder, ending in a backslash.
-  explicit InstallationFolder(const char* folder);
+  // program: the program's own file, which lies in the installation folder.
+  explicit InstallationFolder(const char* program);
   InstallationFolder(const InstallationFolder&) = delete;
   InstallationFolder& operator=(const InstallationFolder&) = delete;
 

@@ -97,7 +97,7 @@ void RunUninstall(bool silent) {
     ProgramLangLibrary.Unload();
     DeleteExtraFile("zobrix.gid");
     DeleteExtraFile("zobrix.fts");
-    InstallationFolder installation(folder);
+    InstallationFolder installation(program);
     size_t left = 0;
     RunDeletionPasses(list.Text(), list.Entries(), list.Count(), folder, DeleteListedEntry,
                       &installation, &left);
