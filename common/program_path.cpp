@@ -34,9 +34,12 @@ class WidePath {
 bool ExactAnsi(const WCHAR* wide, char* out, size_t size) {
   if (size == 0) return false;
   out[0] = '\0';
+  // UTF-8 as the code page takes no default character (the call fails when
+  // asked about one); it holds every character, and the round trip below
+  // still checks the text.
   BOOL used_default = FALSE;
   int bytes = WideCharToMultiByte(CP_ACP, 0, wide, -1, out, static_cast<int>(size), nullptr,
-                                  &used_default);
+                                  GetACP() == CP_UTF8 ? nullptr : &used_default);
   if (bytes <= 0 || used_default) {
     out[0] = '\0';
     return false;
