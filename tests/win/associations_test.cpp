@@ -456,7 +456,12 @@ TEST_F(AssociationsTest, NewMenuEntriesHoldEmptyArchives) {
     RegistryKeySnapshot shell_new;
     ReadKeyTree(HKEY_CLASSES_ROOT, bytes == &zip ? ".zip\\ShellNew" : ".kex\\ShellNew", &shell_new);
     if (auto* data = Find(shell_new.values, L"Data")) *bytes = data->data;  // 4.10: no file
-    EXPECT_EQ(win9x ? testenv::PathExists(file) : !testenv::ReadFileBytes(file, bytes), false) << file;
+    // 4.10 names no file: the NT suite, which may run at the same time beside
+    // the same test program, writes one there, so the 9x check reads the key.
+    if (win9x)
+      EXPECT_EQ(Find(shell_new.values, L"FileName"), nullptr) << ".ShellNew names " << file;
+    else
+      EXPECT_TRUE(testenv::ReadFileBytes(file, bytes)) << file;
   }
   // ZIP: the end-of-central-directory record alone, every field zero
   EXPECT_EQ(zip, std::string("PK\x05\x06") + std::string(18, '\0'));
