@@ -14,6 +14,7 @@ set(COMMON_WIN_SOURCES
   common/win32_sizes.cpp)
 set(COMMON_UNIT_TESTS
   tests/unit/lead_bytes_native.cpp
+  tests/unit/log_text_test.cpp
   tests/unit/path_test.cpp
   tests/unit/text_test.cpp)
 set(COMMON_WIN_TESTS
