@@ -97,7 +97,7 @@ void RunUninstall(bool silent) {
     short_form = true;
     if (!GetShortProgramPath(program, sizeof(program)) ||
         !EnterProgramFolder(program, folder, sizeof(folder))) {
-      LogLine("Stopped: the program's folder is too long for the system's calls; nothing was changed");
+      LogLine("Stopped: the system's ANSI calls cannot name the program's folder; nothing was changed");
       if (!silent) ShowUnsupportedFolder();
       return;
     }
@@ -126,7 +126,7 @@ void RunUninstall(bool silent) {
         (short_form || !GetShortProgramPath(program, sizeof(program)) ||
          !EnterProgramFolder(program, folder, sizeof(folder)) ||
          !EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH))) {
-      LogLine("Stopped: a listed path is too long for the system's calls; nothing was changed");
+      LogLine("Stopped: a listed path is too long for the system's ANSI calls; nothing was changed");
       if (!silent) ShowUnsupportedFolder();
       return;
     }
