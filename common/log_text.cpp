@@ -1,7 +1,5 @@
 #include "common/log_text.h"
 
-#include <cstring>
-
 #include "common/text.h"
 
 namespace {
@@ -56,11 +54,13 @@ bool AppendQuotedText(char* out, size_t size, const char* text, size_t length, b
 
 bool FormatLogRegName(char* out, size_t size, uintptr_t hive, const char* path, bool with_value,
                       const char* name) {
-  const char* hive_name = hive == 0x80000000u   ? "HKCR"
-                          : hive == 0x80000001u ? "HKCU"
-                          : hive == 0x80000002u ? "HKLM"
-                          : hive == 0x80000003u ? "HKU"
-                                                : "(another hive)";
+  // A 64-bit process sees the predefined handles sign-extended.
+  const uint32_t low = static_cast<uint32_t>(hive);
+  const char* hive_name = low == 0x80000000u   ? "HKCR"
+                          : low == 0x80000001u ? "HKCU"
+                          : low == 0x80000002u ? "HKLM"
+                          : low == 0x80000003u ? "HKU"
+                                               : "(another hive)";
   char work[1024];
   if (!CopyText(work, sizeof(work), hive_name) || !AppendText(work, sizeof(work), "\\") ||
       !AppendText(work, sizeof(work), path))

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "common/log_text.h"
@@ -40,7 +41,9 @@ TEST(FormatLogRegName, KeyValueAndDefault) {
   EXPECT_STREQ(out, "HKCR\\.zip (default)");
   ASSERT_TRUE(FormatLogRegName(out, sizeof(out), 0x80000001u, "Software\\Zobrix", true, "Set"));
   EXPECT_STREQ(out, "HKCU\\Software\\Zobrix \"Set\"");
-  ASSERT_TRUE(FormatLogRegName(out, sizeof(out), 0x80000002u, "Software\\Zobrix", false, "ignored"));
+  // HKEY_LOCAL_MACHINE as a 64-bit process holds it: sign-extended
+  const uintptr_t local_machine = static_cast<uintptr_t>(static_cast<intptr_t>(INT32_MIN + 2));
+  ASSERT_TRUE(FormatLogRegName(out, sizeof(out), local_machine, "Software\\Zobrix", false, "ignored"));
   EXPECT_STREQ(out, "HKLM\\Software\\Zobrix");
   EXPECT_FALSE(FormatLogRegName(out, 10, 0x80000002u, "Software\\Zobrix", false, nullptr));
 }
