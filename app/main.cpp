@@ -7,6 +7,7 @@
 #include "app/state.h"
 #include "app/switches.h"
 #include "app/uninstall_notice.h"
+#include "common/log.h"
 #include "common/path.h"
 #include "common/program_path.h"
 #include "common/text.h"
@@ -39,7 +40,14 @@ HMODULE LoadSystemLibrary(const char* name) {
   return LoadLibraryA(path);
 }
 
-void ActOnSwitch(SwitchWord word, void*) {
+// The first /log= decides; a name too long for a path opens no log.
+void OpenLogNamed(const char* word) {
+  const SwitchName name = LogSwitchName(word);
+  char path[1024] = "";
+  if (AppendTextCut(path, sizeof(path), name.Text, name.Length)) OpenLog(path);
+}
+
+void ActOnSwitch(SwitchWord word, const char* text, void*) {
   switch (word) {
     case SwitchWord::Silent:
       SilentMode = true;
@@ -56,6 +64,9 @@ void ActOnSwitch(SwitchWord word, void*) {
         RestartNotice().Show();
       else
         ShowUninstallNotice();
+      break;
+    case SwitchWord::Log:
+      OpenLogNamed(text);
       break;
     case SwitchWord::Setup:
     case SwitchWord::Other:
@@ -105,5 +116,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   if (RichEditLibrary) FreeLibrary(RichEditLibrary);
   OleUninitialize();
   if (BoldFont) DeleteObject(BoldFont);
+  LogExit(0);
   return 0;
 }

@@ -23,6 +23,7 @@ SwitchWord ClassifySwitch(const char* word) {
   if (BeginsWith(word, "wait")) return SwitchWord::Wait;
   if (BeginsWith(word, "warning")) return SwitchWord::Warning;
   if (BeginsWith(word, "restart")) return SwitchWord::Restart;
+  if (BeginsWith(word, "log=")) return SwitchWord::Log;
   return SwitchWord::Other;
 }
 
@@ -31,17 +32,28 @@ const char* NextSwitch(const char* position) {
   return found ? found + 1 : nullptr;
 }
 
+SwitchName LogSwitchName(const char* word) {
+  const char* start = word + 4;  // after "log="
+  const bool quoted = *start == '"';
+  if (quoted) ++start;
+  const char* end = start;
+  while (*end != '\0' && (quoted ? *end != '"' : *end != ' ' && *end != '\t')) ++end;
+  return {start, static_cast<size_t>(end - start), quoted && *end == '"' ? end + 1 : end};
+}
+
 SwitchScan ScanSwitches(const char* tail, SwitchAction action, void* context) {
   SwitchScan scan;
-  for (const char* word = NextSwitch(tail); word; word = NextSwitch(word)) {
+  for (const char* word = NextSwitch(tail); word;) {
     SwitchWord kind = ClassifySwitch(word);
     if (kind == SwitchWord::Silent) {
       scan.Silent = true;
-    } else {
+    } else if (kind != SwitchWord::Log) {
       ++scan.Counted;
       if (kind == SwitchWord::Setup) scan.Setup = true;
     }
-    if (action) action(kind, context);
+    if (action) action(kind, word, context);
+    // the log file's name is no place for further switches
+    word = NextSwitch(kind == SwitchWord::Log ? LogSwitchName(word).Next : word);
   }
   return scan;
 }

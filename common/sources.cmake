@@ -1,5 +1,6 @@
 set(COMMON_PURE_SOURCES
   common/list_entries.cpp
+  common/log_text.cpp
   common/path.cpp
   common/text.cpp)
 set(COMMON_WIN_SOURCES
@@ -7,11 +8,13 @@ set(COMMON_WIN_SOURCES
   common/error_state.cpp
   common/lead_bytes_win.cpp
   common/list_file.cpp
+  common/log_win.cpp
   common/os_version.cpp
   common/program_path.cpp
   common/win32_sizes.cpp)
 set(COMMON_UNIT_TESTS
   tests/unit/lead_bytes_native.cpp
+  tests/unit/log_text_test.cpp
   tests/unit/path_test.cpp
   tests/unit/text_test.cpp)
 set(COMMON_WIN_TESTS

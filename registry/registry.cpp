@@ -2,7 +2,10 @@
 
 #include <cstring>
 
+#include "common/log.h"
+#include "common/log_text.h"
 #include "common/os_version.h"
+#include "common/text.h"
 #include "registry/key_path.h"
 
 namespace {
@@ -36,8 +39,37 @@ LONG DeleteKeyIn(HKEY hive, const char* path, RegView view) {
   return view == RegView32 ? RegDeleteKeyA(hive, path) : ERROR_CALL_NOT_IMPLEMENTED;
 }
 
-HKEY CreateRegKey(HKEY hive, const char* text, RegView view = RegViewOwn) {
-  char path[RegKeyPathSize];
+// The log names a key by hive and full path, and by the view it was reached
+// in when one was chosen; with_value adds the value's name.
+bool LogName(HKEY hive, const char* path, RegView view, bool with_value, const char* name,
+             char (&out)[1100]) {
+  if (!FormatLogRegName(out, sizeof(out), reinterpret_cast<uintptr_t>(hive), path, with_value, name))
+    return false;
+  return ViewAccess(view) == 0 ||
+         AppendText(out, sizeof(out), view == RegView64 ? " [64-bit view]" : " [32-bit view]");
+}
+
+void LogKey(const char* action, HKEY hive, const char* path, RegView view) {
+  char key[1100];
+  if (LogIsOpen() && LogName(hive, path, view, false, nullptr, key)) LogLine(action, " key ", key);
+}
+
+// A write is logged with its data; a value that was not there to delete is not.
+void LogValue(LONG result, const char* done, const char* failed, HKEY hive, const char* path,
+              RegView view, const char* name, const DWORD* type = nullptr, const void* data = nullptr,
+              DWORD size = 0) {
+  if (!LogIsOpen() || result == ERROR_FILE_NOT_FOUND) return;
+  char value[1100];
+  char shown[300] = "";
+  if (!LogName(hive, path, view, true, name, value)) return;
+  if (type && FormatLogRegData(shown + 3, sizeof(shown) - 3, *type, data, size))
+    std::memcpy(shown, " = ", 3);
+  LogLine(result == ERROR_SUCCESS ? done : failed, " value ", value, shown);
+}
+
+// Forms the path into path, which the log names the key by, and creates
+// the key.
+HKEY CreateRegKey(HKEY hive, const char* text, RegView view, char (&path)[RegKeyPathSize]) {
   if (!FormPath(hive, text, path)) return nullptr;
   HKEY key = nullptr;
   if (RegCreateKeyExA(hive, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | ViewAccess(view),
@@ -58,12 +90,25 @@ HKEY OpenRegKey(HKEY hive, const char* text, RegView view = RegViewOwn) {
 
 bool CloseRegKey(HKEY key) { return RegCloseKey(key) == ERROR_SUCCESS; }
 
+bool KeyOpens(HKEY hive, const char* path, RegView view) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE | ViewAccess(view), &key) != ERROR_SUCCESS)
+    return false;
+  CloseRegKey(key);
+  return true;
+}
+
 bool SetValue(HKEY hive, const char* text, const char* name, DWORD type, const void* data,
               DWORD size, RegView view = RegViewOwn) {
-  HKEY key = CreateRegKey(hive, text, view);
-  if (!key) return false;
-  RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+  char path[RegKeyPathSize] = "";
+  HKEY key = CreateRegKey(hive, text, view, path);
+  if (!key) {
+    if (path[0] != '\0') LogKey("Could not create", hive, path, view);
+    return false;
+  }
+  LONG result = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
   CloseRegKey(key);
+  LogValue(result, "Set", "Could not set", hive, path, view, name, &type, data, size);
   return true;
 }
 
@@ -89,30 +134,22 @@ void CopyDefault(char* out, const char* default_value, DWORD size) {
 
 }  // namespace
 
-bool RunsUnderWow64() {
-  typedef BOOL(WINAPI * IsWow64ProcessCall)(HANDLE, PBOOL);
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  // missing on the 9x family and before XP SP2: no WOW64 there
-  IsWow64ProcessCall is_wow64 =
-      kernel ? reinterpret_cast<IsWow64ProcessCall>(
-                   reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")))
-             : nullptr;
-  BOOL wow64 = FALSE;
-  return is_wow64 && is_wow64(GetCurrentProcess(), &wow64) && wow64;
-}
-
 bool SetRegString(HKEY hive, const char* text, const char* name, const char* value, RegView view) {
   return SetValue(hive, text, name, REG_SZ, value, static_cast<DWORD>(strlen(value) + 1), view);
 }
 
 bool SetRegStringDeleting(HKEY hive, const char* text, const char* name, const char* value,
                           const char* stale_name) {
-  HKEY key = CreateRegKey(hive, text);
+  char path[RegKeyPathSize];
+  HKEY key = CreateRegKey(hive, text, RegViewOwn, path);
   if (!key) return false;
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                 static_cast<DWORD>(strlen(value) + 1));
-  RegDeleteValueA(key, stale_name);
+  const DWORD type = REG_SZ;
+  const DWORD size = static_cast<DWORD>(strlen(value) + 1);
+  LONG set = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(value), size);
+  LONG deleted = RegDeleteValueA(key, stale_name);
   CloseRegKey(key);
+  LogValue(set, "Set", "Could not set", hive, path, RegViewOwn, name, &type, value, size);
+  LogValue(deleted, "Deleted", "Could not delete", hive, path, RegViewOwn, stale_name);
   return true;
 }
 
@@ -188,7 +225,9 @@ void DeleteRegKey(HKEY hive, const char* text, RegView view) {
   if (!FormPath(hive, text, path)) return;
   // On the 9x family RegDeleteKeyA with an empty path would empty the hive.
   if (IsHiveRootPath(path)) return;
-  DeleteKeyIn(hive, path, view);
+  LONG result = DeleteKeyIn(hive, path, view);
+  if (result != ERROR_FILE_NOT_FOUND)
+    LogKey(result == ERROR_SUCCESS ? "Deleted" : "Could not delete", hive, path, view);
 }
 
 void DeleteRegValue(HKEY hive, const char* text, const char* name, RegView view) {
@@ -196,8 +235,9 @@ void DeleteRegValue(HKEY hive, const char* text, const char* name, RegView view)
   if (!FormPath(hive, text, path)) return;
   HKEY key = nullptr;
   if (RegOpenKeyExA(hive, path, 0, KEY_WRITE | ViewAccess(view), &key) != ERROR_SUCCESS) return;
-  RegDeleteValueA(key, name);
+  LONG result = RegDeleteValueA(key, name);
   CloseRegKey(key);
+  LogValue(result, "Deleted", "Could not delete", hive, path, view, name);
 }
 
 void DeleteRegTree(HKEY hive, const char* text, RegView view) {
@@ -211,13 +251,20 @@ void DeleteKeyTree(HKEY hive, const char* path, RegView view) {
   // below would otherwise take every key of the hive with it.
   if (IsHiveRootPath(path)) return;
   // On the 9x family RegDeleteKeyA removes a key together with its subkeys.
-  if (GetNtVersion() == 0 && RegDeleteKeyA(hive, path) == ERROR_SUCCESS) return;
+  if (GetNtVersion() == 0 && RegDeleteKeyA(hive, path) == ERROR_SUCCESS) {
+    LogKey("Deleted", hive, path, view);
+    return;
+  }
   // On NT it refuses a key that still has subkeys: delete depth first, and
   // repeat, since a pass skips the sibling after each key that it deletes.
+  int deleted = 0;
   do {
     PassCounter = 0;
     DeleteKeyTreePass(hive, path, view);
+    deleted += PassCounter;
   } while (PassCounter != 0);
+  if (LogIsOpen() && (deleted > 0 || KeyOpens(hive, path, view)))
+    LogKey(KeyOpens(hive, path, view) ? "Could not delete all of" : "Deleted", hive, path, view);
 }
 
 void DeleteKeyTreePass(HKEY hive, const char* path, RegView view) {
@@ -241,12 +288,7 @@ void DeleteKeyTreePass(HKEY hive, const char* path, RegView view) {
 
 bool RegKeyExists(HKEY hive, const char* text, RegView view) {
   char path[RegKeyPathSize];
-  if (!FormPath(hive, text, path)) return false;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(hive, path, 0, KEY_QUERY_VALUE | ViewAccess(view), &key) != ERROR_SUCCESS)
-    return false;
-  CloseRegKey(key);
-  return true;
+  return FormPath(hive, text, path) && KeyOpens(hive, path, view);
 }
 
 bool RegKeyIsEmpty(HKEY hive, const char* text, RegView view) {
@@ -415,13 +457,30 @@ bool CopyValues(HKEY from_hive, const char* from_path, HKEY to_hive, const char*
 
 }  // namespace
 
+namespace {
+
+void LogCopy(const char* action, HKEY from_hive, const char* from_path, bool values,
+             const char* from_name, HKEY to_hive, const char* to_path, const char* to_name) {
+  char from[1100];
+  char to[1100];
+  if (LogIsOpen() && LogName(from_hive, from_path, RegViewOwn, values, from_name, from) &&
+      LogName(to_hive, to_path, RegViewOwn, values, to_name, to))
+    LogLine(action, " ", from, " to ", to);
+}
+
+}  // namespace
+
 bool CopyRegValues(HKEY from_hive, const char* from_text, HKEY to_hive, const char* to_text) {
   char from_path[RegKeyPathSize];
   char to_path[RegKeyPathSize];
   if (!FormPath(from_hive, from_text, from_path) || !FormPath(to_hive, to_text, to_path))
     return false;
-  return GetNtVersion() != 0 ? CopyValues<WideCalls>(from_hive, from_path, to_hive, to_path)
-                             : CopyValues<AnsiCalls>(from_hive, from_path, to_hive, to_path);
+  const bool complete = GetNtVersion() != 0
+                            ? CopyValues<WideCalls>(from_hive, from_path, to_hive, to_path)
+                            : CopyValues<AnsiCalls>(from_hive, from_path, to_hive, to_path);
+  LogCopy(complete ? "Copied the values of" : "Could not copy all values of", from_hive, from_path,
+          false, nullptr, to_hive, to_path, nullptr);
+  return complete;
 }
 
 namespace {
@@ -466,9 +525,14 @@ RegCopyResult CopyRegValue(HKEY from_hive, const char* from_text, const char* fr
   char to_path[RegKeyPathSize];
   if (!FormPath(from_hive, from_text, from_path) || !FormPath(to_hive, to_text, to_path))
     return RegCopyResult::Failed;
-  return GetNtVersion() != 0
-             ? CopyValue<WideCalls>(from_hive, from_path, from_name, to_hive, to_path, to_name)
-             : CopyValue<AnsiCalls>(from_hive, from_path, from_name, to_hive, to_path, to_name);
+  const RegCopyResult result =
+      GetNtVersion() != 0
+          ? CopyValue<WideCalls>(from_hive, from_path, from_name, to_hive, to_path, to_name)
+          : CopyValue<AnsiCalls>(from_hive, from_path, from_name, to_hive, to_path, to_name);
+  if (result != RegCopyResult::Missing)
+    LogCopy(result == RegCopyResult::Copied ? "Copied value" : "Could not copy value", from_hive,
+            from_path, true, from_name, to_hive, to_path, to_name);
+  return result;
 }
 
 WholeRegString::WholeRegString(HKEY hive, const char* text, const char* name) {

@@ -6,6 +6,8 @@
 // read give its default, and a write, deletion or test do nothing.
 #include <windows.h>
 
+#include "common/os_version.h"  // RunsUnderWow64
+
 // The registry view an operation acts on. Under WOW64 a 32-bit process has a
 // view of its own for parts of HKEY_LOCAL_MACHINE\Software and
 // HKEY_CLASSES_ROOT ("Wow6432Node"), which the 64-bit shell never reads:
@@ -13,8 +15,6 @@
 // else (32-bit Windows, the 9x family, a 64-bit process) there is one view,
 // and every RegView names it.
 enum RegView { RegViewOwn, RegView64, RegView32 };
-// True when this process is a 32-bit one on 64-bit Windows.
-bool RunsUnderWow64();
 
 // REG_SZ with its terminator. True when the key could be created.
 bool SetRegString(HKEY hive, const char* text, const char* name, const char* value,

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "common/log.h"
 #include "common/os_version.h"
 #include "common/text.h"
 #include "lang/messages.h"
@@ -228,6 +229,7 @@ void GiveBack(const ExtensionKeys& keys, int row) {
     if (!existed && RegKeyIsEmpty(HKEY_CLASSES_ROOT, e)) DeleteRegKey(HKEY_CLASSES_ROOT, e);
     return;
   }
+  LogLine("Giving back ", e, existed ? " to its previous owner" : ", which had no owner before");
   const bool exact = GetUserRegDword(keys.record, ExactMarkerValue, 0) != 0;
   char type[512];
   char content[512];

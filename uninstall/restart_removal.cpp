@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/log.h"
 #include "common/os_version.h"
 #include "common/path.h"
 #include "common/program_path.h"
@@ -63,8 +64,10 @@ bool IsFolder(DWORD attributes) {
 }  // namespace
 
 bool RemoveAtRestart(const char* path) {
-  if (GetNtVersion() != 0) return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
-  return AddToWininit(path);
+  const bool noted = GetNtVersion() != 0 ? MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0
+                                         : AddToWininit(path);
+  LogLine(noted ? "Left for the restart: " : "Could not leave for the restart: ", path);
+  return noted;
 }
 
 bool ScheduleLeftovers(const char* data, const ListEntry* entries, size_t count, const char* folder) {

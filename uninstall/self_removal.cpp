@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "common/log.h"
 #include "common/os_version.h"
 #include "common/path.h"
 #include "common/text.h"
@@ -320,6 +321,7 @@ void StartSelfRemoval(char* command) {
     CloseHandle(process.hProcess);
   }
   if (!nt_family && nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+  LogExit(0);
   ExitProcess(0);
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/list_file.h"
+#include "common/log.h"
 #include "common/path.h"
 #include "common/program_path.h"
 #include "common/text.h"
@@ -24,7 +25,39 @@ const char kListName[] = "Uninstall.lst";
 
 void DeleteExtraFile(const char* name) {
   SetFileAttributesA(name, 0);
-  DeleteFileA(name);
+  if (DeleteFileA(name)) LogLine("Deleted ", name);
+}
+
+// The entries that are never offered to a deletion, and why.
+void LogRefusedEntries(const char* data, const ListEntry* entries, size_t count) {
+  if (!LogIsOpen()) return;
+  char entry[kListPieceLength + 1];
+  for (size_t i = 0; i < count; ++i) {
+    const char* text = data + entries[i].Offset;
+    if (IsEntryInsideFolder(text, entries[i].Length)) continue;
+    entry[0] = '\0';
+    AppendTextCut(entry, sizeof(entry), text, entries[i].Length);
+    LogLine("Refused ", entry,
+            std::strpbrk(entry, "*?") ? ": a wildcard would make it a pattern"
+                                      : ": it leads out of the installation folder (drive, root or \"..\")");
+  }
+}
+
+// A deletion as the log tells it. A failure is tried again in the next
+// pass: only those of the last pass are told, by LogFailedEntries.
+EntryResult DeleteLoggedEntry(const char* path, void* context) {
+  const EntryResult result = DeleteListedEntry(path, context);
+  if (result == EntryResult::Deleted) LogLine("Deleted ", path);
+  if (result == EntryResult::Missing) LogLine("Not found ", path);
+  if (result == EntryResult::Refused) LogLine("Refused ", path, ": a link leads out of the installation folder");
+  return result;
+}
+
+void LogFailedEntries(const char* data, const ListEntry* entries, size_t count, const char* folder) {
+  char path[1024];
+  for (size_t i = 0; i < count; ++i)
+    if (JoinEntryPath(path, sizeof(path), folder, data + entries[i].Offset, entries[i].Length))
+      LogLine("Could not delete ", path);
 }
 
 void ShowListError() {
@@ -64,6 +97,7 @@ void RunUninstall(bool silent) {
     short_form = true;
     if (!GetShortProgramPath(program, sizeof(program)) ||
         !EnterProgramFolder(program, folder, sizeof(folder))) {
+      LogLine("Stopped: the system's ANSI calls cannot name the program's folder; nothing was changed");
       if (!silent) ShowUnsupportedFolder();
       return;
     }
@@ -71,8 +105,10 @@ void RunUninstall(bool silent) {
 
   if (!silent &&
       MessageBoxA(nullptr, GetMsgText(MSG_CONFIRM_UNINSTALL), GetMsgText(MSG_UNINSTALL_CAPTION),
-                  MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
+                  MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES) {
+    LogLine("Stopped: the uninstall was declined; nothing was changed");
     return;
+  }
 
   char command[512];
   bool restart_completes = false;
@@ -80,6 +116,7 @@ void RunUninstall(bool silent) {
   {
     FileList list;
     if (!list.Open(kListName)) {
+      LogLine("Stopped: cannot open ", folder, kListName, "; nothing was changed");
       ShowListError();
       return;
     }
@@ -89,6 +126,7 @@ void RunUninstall(bool silent) {
         (short_form || !GetShortProgramPath(program, sizeof(program)) ||
          !EnterProgramFolder(program, folder, sizeof(folder)) ||
          !EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH))) {
+      LogLine("Stopped: a listed path is too long for the system's ANSI calls; nothing was changed");
       if (!silent) ShowUnsupportedFolder();
       return;
     }
@@ -99,13 +137,19 @@ void RunUninstall(bool silent) {
     DeleteExtraFile("zobrix.fts");
     InstallationFolder installation(program);
     size_t left = 0;
-    RunDeletionPasses(list.Text(), list.Entries(), list.Count(), folder, DeleteListedEntry,
+    LogRefusedEntries(list.Text(), list.Entries(), list.Count());
+    RunDeletionPasses(list.Text(), list.Entries(), list.Count(), folder, DeleteLoggedEntry,
                       &installation, &left);
+    LogFailedEntries(list.Text(), list.Entries(), left, folder);
     restart_completes = ScheduleLeftovers(list.Text(), list.Entries(), left, folder);
     list.Close();
-    DeleteFileA(kListName);
+    if (DeleteFileA(kListName)) LogLine("Deleted ", folder, kListName);
   }
   if (restart_completes && !silent) restart_notice.Show();
-  if (!PrepareSelfRemoval(program, command, sizeof(command))) return;
+  if (!PrepareSelfRemoval(program, command, sizeof(command))) {
+    LogLine("Left behind: the program and its folder (no self-removal batch file could be written)");
+    return;
+  }
+  LogLine("Removal of the program and its folder handed to: ", command);
   StartSelfRemoval(command);
 }

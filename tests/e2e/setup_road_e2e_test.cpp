@@ -339,6 +339,51 @@ class SetupRoad : public ::testing::Test {
   ShortcutPlaces places_;
 };
 
+// The program's version as its version resource states it.
+std::string FileVersion(const std::string& path) {
+  DWORD ignored = 0;
+  std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+  char* text = nullptr;
+  UINT length = 0;
+  if (data.empty() || !GetFileVersionInfoA(path.c_str(), 0, data.size(), data.data()) ||
+      !VerQueryValueA(data.data(), "\\StringFileInfo\\080404B0\\FileVersion",
+                      reinterpret_cast<void**>(&text), &length))
+    return "?";
+  return text;
+}
+
+// What the log of a setup and the uninstall after it must say, line by line.
+void ExpectRoadLog(const std::string& log, const std::string& version) {
+  std::string text;
+  ASSERT_TRUE(testenv::ReadFileBytes(log, &text)) << log;
+  for (size_t i = text.find('\n'); i != std::string::npos; i = text.find('\n', i + 1))
+    ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << "a line without CR LF at " << i;
+  const std::string family = testenv::IsWin9xFamily() ? ", 9x family" : ", NT family";
+  const std::string folder = InstallFolder();
+  const std::vector<std::string> expected = {  // in this order
+      "\r\nuninstall.exe " + version + ", log begun ",
+      " /setup /s /log=\"" + log + "\"\r\n",
+      family,
+      "\r\nSet value HKCR\\.zip (default) = REG_SZ \"Zobrix.ZIP\"\r\n",
+      "\r\nExit code: 0\r\n",
+      "\r\nuninstall.exe " + version + ", log begun ",
+      " /s /log=road-log.txt\r\n",
+      "\r\nGiving back .zip to its previous owner\r\n",
+      "\r\nCopied value HKCU\\Software\\Zobrix\\Setup\\.zip \"PreviousType\" to HKCR\\.zip (default)\r\n",
+      "\r\nDeleted key HKCU\\Software\\Zobrix\r\n",
+      "\r\nDeleted " + folder + "\\Kex.txt\r\n",
+      "\r\nExit code: 0\r\n",
+  };
+  size_t at = 0;
+  for (const std::string& line : expected) {
+    const size_t found = text.find(line, at);
+    ASSERT_NE(found, std::string::npos) << "no \"" << line << "\" after offset " << at << " in\n" << text;
+    // the next line may begin with this one's line end
+    at = found + line.size() - (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0 ? 2 : 0);
+  }
+  EXPECT_EQ(at + 2, text.size()) << "the exit code is the last line";
+}
+
 // Passes once the shell operations exist: with empty ones setup applies nothing.
 TEST_F(SetupRoad, SilentSetupThenUninstallGivesTheRegistryBack) {
   ASSERT_TRUE(PrepareOtherOwners());
@@ -352,7 +397,11 @@ TEST_F(SetupRoad, SilentSetupThenUninstallGivesTheRegistryBack) {
   Registry before = ReadRegistry();
   ASSERT_TRUE(before.complete);
 
-  ASSERT_TRUE(RunInstalled("/setup /s", InstallFolder()));
+  // Both runs write one log, setup by its full path, the uninstall by a
+  // name relative to the folder it starts in.
+  const std::string log = uninstall_e2e::TempPath() + "road-log.txt";
+  DeleteFileA(log.c_str());
+  ASSERT_TRUE(RunInstalled("/setup /s /log=\"" + log + "\"", InstallFolder()));
   ExpectSetupApplied(places_);
   if (wow64) {
     // what an earlier version's setup left in the 32-bit view: the uninstall takes it too
@@ -367,9 +416,12 @@ TEST_F(SetupRoad, SilentSetupThenUninstallGivesTheRegistryBack) {
       ASSERT_NE(planted.find(trace), std::string::npos) << trace << " in\n" << planted;
   }
 
-  ASSERT_TRUE(RunInstalled("/s", uninstall_e2e::TempPath()));
+  const std::string version = FileVersion(InstallFolder() + "\\uninstall.exe");
+  ASSERT_TRUE(RunInstalled("/s /log=road-log.txt", uninstall_e2e::TempPath()));
   EXPECT_TRUE(WaitUntilGone(InstallFolder())) << "the installation folder stayed: "
                                        << testenv::ListFolder(InstallFolder()).size() << " entries";
+  ExpectRoadLog(log, version);
+  DeleteFileA(log.c_str());
   for (const std::string& place : places_.All()) {
     if (place.empty()) continue;
     EXPECT_FALSE(testenv::PathExists(place)) << place;

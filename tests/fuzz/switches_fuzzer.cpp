@@ -1,5 +1,7 @@
 // Any command-line tail through the switch scan: one action per "/" or "-"
-// in the text, in order, and counts that agree with the actions.
+// in the text outside log file names, in order, and counts that agree with
+// the actions; and a /log= switch, put before or after the tail, adds its
+// own action and never a counted switch.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,11 +16,43 @@ struct Seen {
   std::vector<SwitchWord> words;
 };
 
-void Record(SwitchWord word, void* context) { static_cast<Seen*>(context)->words.push_back(word); }
+void Record(SwitchWord word, const char*, void* context) {
+  static_cast<Seen*>(context)->words.push_back(word);
+}
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "%s\n", what);
   std::abort();
+}
+
+SwitchScan Scan(const std::string& tail, Seen* seen) {
+  std::vector<char> buffer(tail.begin(), tail.end());
+  buffer.push_back('\0');
+  return ScanSwitches(buffer.data(), Record, seen);
+}
+
+// The tail with a /log= switch before it, or after it when no open quote
+// of the tail would take the switch into a file name, gives the tail's counts.
+void CheckLogSwitchAddsNothing(const std::string& tail) {
+  Seen alone;
+  const SwitchScan base = Scan(tail, &alone);
+  std::string bare, quoted;  // a file name of each form, made from the tail
+  for (char c : tail) {
+    if (c != '"') quoted += c;
+    if (c != '"' && c != ' ' && c != '\t') bare += c;
+  }
+  std::vector<std::string> lines = {"/log=" + bare + " " + tail, "/log=\"" + quoted + "\" " + tail};
+  if (tail.find('"') == std::string::npos) {
+    lines.push_back(tail + " -LOG=" + bare);
+    lines.push_back(tail + " /log=\"" + quoted);
+  }
+  for (const std::string& line : lines) {
+    Seen seen;
+    const SwitchScan scan = Scan(line, &seen);
+    if (scan.Counted != base.Counted || scan.Setup != base.Setup || scan.Silent != base.Silent ||
+        seen.words.size() != alone.words.size() + 1)
+      Fail("a log switch changed the scan");
+  }
 }
 
 bool StartsWithNoCase(const std::string& text, const std::string& word) {
@@ -38,14 +72,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // that ends right after the terminator.
   std::string tail(reinterpret_cast<const char*>(data), size);
   tail.resize(tail.find('\0') == std::string::npos ? tail.size() : tail.find('\0'));
-  std::vector<char> buffer(tail.begin(), tail.end());
-  buffer.push_back('\0');
   Seen seen;
-  SwitchScan scan = ScanSwitches(buffer.data(), Record, &seen);
+  SwitchScan scan = Scan(tail, &seen);
 
   std::vector<std::string> words;
-  for (size_t i = 0; i < tail.size(); ++i)
-    if (tail[i] == '/' || tail[i] == '-') words.push_back(tail.substr(i + 1));
+  for (size_t i = 0; i < tail.size(); ++i) {
+    if (tail[i] != '/' && tail[i] != '-') continue;
+    words.push_back(tail.substr(i + 1));
+    if (!StartsWithNoCase(words.back(), "log=")) continue;
+    // the file name: quoted up to the closing quote, or up to a blank
+    size_t name = i + 5;
+    i = name < tail.size() && tail[name] == '"' ? tail.find('"', name + 1)
+                                                : tail.find_first_of(" \t", name);
+    if (i == std::string::npos) break;
+  }
   if (seen.words.size() != words.size()) Fail("one action per switch character");
   int counted = 0;
   bool setup = false;
@@ -59,15 +99,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           : StartsWithNoCase(w, "wait")                  ? SwitchWord::Wait
                           : StartsWithNoCase(w, "warning")               ? SwitchWord::Warning
                           : StartsWithNoCase(w, "restart")               ? SwitchWord::Restart
+                          : StartsWithNoCase(w, "log=")                  ? SwitchWord::Log
                                                                          : SwitchWord::Other;
     if (seen.words[i] != expected) Fail("word read wrongly");
     if (expected == SwitchWord::Silent) {
       silent = true;
-    } else {
+    } else if (expected != SwitchWord::Log) {
       ++counted;
       setup = setup || expected == SwitchWord::Setup;
     }
   }
   if (scan.Counted != counted || scan.Setup != setup || scan.Silent != silent) Fail("counts");
+  CheckLogSwitchAddsNothing(tail);
   return 0;
 }

@@ -28,6 +28,8 @@ TEST(ClassifySwitch, FirstMatchingRowDecides) {
       {"", SwitchWord::Other},        {" ", SwitchWord::Other},
       {"x", SwitchWord::Other},       {"restart", SwitchWord::Restart},
       {"Restarted", SwitchWord::Restart}, {"restar", SwitchWord::Other},
+      {"log=u.log", SwitchWord::Log},     {"LOG=", SwitchWord::Log},
+      {"log", SwitchWord::Other},         {"log =u.log", SwitchWord::Other},
   };
   for (const ClassifyCase& c : cases) {
     SCOPED_TRACE(c.word);
@@ -42,12 +44,13 @@ const char* Name(SwitchWord word) {
     case SwitchWord::Wait: return "wait";
     case SwitchWord::Warning: return "warning";
     case SwitchWord::Restart: return "restart";
+    case SwitchWord::Log: return "log";
     case SwitchWord::Other: return "other";
   }
   return "?";
 }
 
-void Record(SwitchWord word, void* context) {
+void Record(SwitchWord word, const char*, void* context) {
   static_cast<std::vector<std::string>*>(context)->push_back(Name(word));
 }
 
@@ -89,6 +92,15 @@ TEST(ScanSwitches, CommandLines) {
       {"/s/s", false, true, 0, {"s", "s"}},
       {"/s /silent", false, true, 1, {"s", "other"}},
       {"a-b-c", false, false, 2, {"other", "other"}},
+      // the log's file name holds no switches, and the log switch is not counted
+      {"/s /log=C:\\my-logs\\u.log", false, true, 0, {"s", "log"}},
+      {"/log=\"C:\\Path with blanks\\u-1.log\" /s", false, true, 0, {"log", "s"}},
+      {"/log=\"u.log\"-s", false, true, 0, {"log", "s"}},
+      {"/log=a/b /wait", false, false, 1, {"log", "wait"}},
+      {"/setup /log=u.log", true, false, 1, {"setup", "log"}},
+      {"/log=\"C:\\no end -s", false, false, 0, {"log"}},
+      {"/log= /s", false, true, 0, {"log", "s"}},
+      {"/log", false, false, 1, {"other"}},
   };
   for (const ScanCase& c : cases) {
     SCOPED_TRACE(c.tail);
@@ -106,6 +118,27 @@ TEST(ScanSwitches, RunsWithoutAnAction) {
   EXPECT_TRUE(scan.Setup);
   EXPECT_TRUE(scan.Silent);
   EXPECT_EQ(scan.Counted, 1);
+}
+
+TEST(LogSwitchName, EndsAtABlankOrTheClosingQuote) {
+  const struct {
+    const char* word;
+    const char* name;
+    const char* rest;  // where the scan goes on
+  } cases[] = {
+      {"log=u.log /s", "u.log", " /s"},
+      {"log=C:\\my-logs\\u.log\t-s", "C:\\my-logs\\u.log", "\t-s"},
+      {"log=\"C:\\a b\\u.log\" /s", "C:\\a b\\u.log", " /s"},
+      {"log=\"C:\\a b", "C:\\a b", ""},
+      {"log=", "", ""},
+      {"LOG=\"\"x", "", "x"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.word);
+    SwitchName name = LogSwitchName(c.word);
+    EXPECT_EQ(std::string(name.Text, name.Length), c.name);
+    EXPECT_STREQ(name.Next, c.rest);
+  }
 }
 
 TEST(NextSwitch, FindsTheWordAfterEachMark) {
