@@ -22,9 +22,12 @@ namespace {
 
 const char kListName[] = "Uninstall.lst";
 
-void DeleteExtraFile(const char* name) {
-  SetFileAttributesA(name, 0);
-  DeleteFileA(name);
+// A file of the folder that is deleted whether listed or not: through the
+// same check as the listed entries, as a link may stand at its name.
+void DeleteFolderFile(const InstallationFolder& installation, const char* folder, const char* name) {
+  char path[1024];
+  if (CopyText(path, sizeof(path), folder) && AppendText(path, sizeof(path), name))
+    installation.Delete(path);
 }
 
 void ShowListError() {
@@ -76,7 +79,7 @@ void RunUninstall(bool silent) {
 
   char command[512];
   bool restart_completes = false;
-  const RestartNotice restart_notice;
+  RestartNotice restart_notice;
   {
     FileList list;
     if (!list.Open(kListName)) {
@@ -95,17 +98,19 @@ void RunUninstall(bool silent) {
     if (!silent) AskWhileFilesAreHeld(list.Text(), list.Entries(), list.Count(), folder);
     CleanUpRegistry();
     ProgramLangLibrary.Unload();
-    DeleteExtraFile("zobrix.gid");
-    DeleteExtraFile("zobrix.fts");
     InstallationFolder installation(program);
+    DeleteFolderFile(installation, folder, "zobrix.gid");
+    DeleteFolderFile(installation, folder, "zobrix.fts");
     size_t left = 0;
     RunDeletionPasses(list.Text(), list.Entries(), list.Count(), folder, DeleteListedEntry,
                       &installation, &left);
-    restart_completes = ScheduleLeftovers(list.Text(), list.Entries(), left, folder);
+    restart_completes = ScheduleLeftovers(list.Text(), list.Entries(), left, folder, program,
+                                          &installation, &restart_notice);
     list.Close();
-    DeleteFileA(kListName);
+    DeleteFolderFile(installation, folder, kListName);
   }
-  if (restart_completes && !silent) restart_notice.Show();
+  if ((restart_completes || restart_notice.HasLeftBehind()) && !silent)
+    restart_notice.Show(restart_completes);
   if (!PrepareSelfRemoval(program, command, sizeof(command))) return;
   StartSelfRemoval(command);
 }

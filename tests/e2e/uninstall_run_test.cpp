@@ -514,7 +514,7 @@ struct PlantedLink {
 };
 const PlantedLink kPlantedLinks[] = {
     {"linkdir", "precious"}, {"data", "shared"},       {"readme.txt", "victim.txt"},
-    {"plugins", "empty"},    {"dangling", "nothing"},
+    {"plugins", "empty"},    {"dangling", "nothing"},      {"zobrix.gid", "victim.txt"},
 };
 
 // One shell run over every planted link: command holds %L and %T for the
