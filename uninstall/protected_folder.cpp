@@ -37,8 +37,8 @@ bool SystemTempFolder(char* folder, size_t size) {
          AppendText(folder, size, "Temp\\");
 }
 
-bool MakeProtectedFolder(SECURITY_ATTRIBUTES* security, const char* parent, char* folder,
-                         size_t size) {
+bool MakeProtectedFolder(SECURITY_ATTRIBUTES* security, const char* parent, const char* prefix,
+                         char* folder, size_t size) {
   // RtlGenRandom; from Windows XP on, so on every system that elevates.
   typedef BOOLEAN(WINAPI * RandomFunction)(PVOID, ULONG);
   HMODULE advapi = GetModuleHandleA("advapi32.dll");
@@ -53,7 +53,12 @@ bool MakeProtectedFolder(SECURITY_ATTRIBUTES* security, const char* parent, char
   for (int attempt = 0; attempt < 16; ++attempt) {
     unsigned long long number = 0;
     if (!random(&number, sizeof(number))) return false;
-    if (!BatchFolderPath(folder, size, parent, number)) return false;
+    char name[17];
+    for (int i = 15; i >= 0; --i, number >>= 4) name[i] = "0123456789ABCDEF"[number & 0xF];
+    name[16] = '\0';
+    if (!CopyText(folder, size, parent) || !AppendText(folder, size, prefix) ||
+        !AppendText(folder, size, name))
+      return false;
     if (CreateDirectoryA(folder, security)) return true;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
   }

@@ -27,8 +27,9 @@ class ProtectedSecurity {
 // environment, which the user sets.
 bool SystemTempFolder(char* folder, size_t size);
 
-// Creates a new folder with a name of its own in parent (which ends in a
-// backslash), protected from its first moment; a name that exists already
-// (made by anyone) is never used. folder receives its path.
-bool MakeProtectedFolder(SECURITY_ATTRIBUTES* security, const char* parent, char* folder,
-                         size_t size);
+// Creates a new folder in parent (which ends in a backslash), named prefix
+// and 16 random hexadecimal digits, protected from its first moment; a name
+// that exists already (made by anyone) is never used. folder receives its
+// path.
+bool MakeProtectedFolder(SECURITY_ATTRIBUTES* security, const char* parent, const char* prefix,
+                         char* folder, size_t size);

@@ -113,7 +113,8 @@ HANDLE MakeRestartFolder(ProtectedSecurity* security, const char* folder, char* 
       !AppendBackslash(system_volume, sizeof(system_volume)) ||
       CompareTextNoCase(volume, system_volume) != 0)
     CopyText(parent, sizeof(parent), volume);
-  if (!MakeProtectedFolder(attributes, parent, place, size)) return INVALID_HANDLE_VALUE;
+  if (!MakeProtectedFolder(attributes, parent, "Zobrix_Restart_", place, size))
+    return INVALID_HANDLE_VALUE;
   HANDLE handle = CreateFileA(place, FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);

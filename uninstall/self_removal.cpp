@@ -189,7 +189,7 @@ bool PrepareSelfRemoval(const char* program, char* command, size_t command_size)
     // user's folder the user's other processes could change it.
     attributes = security.Attributes();
     if (!attributes || !SystemTempFolder(temp, sizeof(temp)) ||
-        !MakeProtectedFolder(attributes, temp, own, sizeof(own)))
+        !MakeProtectedFolder(attributes, temp, "Uninstall_Kex_", own, sizeof(own)))
       return false;
     if (!CopyText(temp, sizeof(temp), own) || !AppendBackslash(temp, sizeof(temp)) ||
         !BatchFilePath(batch, sizeof(batch), temp)) {
