@@ -5,7 +5,6 @@
 
 #include "common/os_version.h"
 #include "common/path.h"
-#include "common/text.h"
 
 namespace {
 
@@ -82,8 +81,15 @@ Function SystemFunction(const char* module, const char* name) {
 // link, never what it leads to. Without FILE_SHARE_DELETE nobody can rename
 // or replace what is open until it is closed.
 HANDLE OpenName(const char* path, DWORD access) {
-  return CreateFileA(path, access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  return CreateFileA(path, access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     nullptr, OPEN_EXISTING,
+                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+HANDLE OpenWideName(const WCHAR* path, DWORD access) {
+  return CreateFileW(path, access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     nullptr, OPEN_EXISTING,
+                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 // Why an open failed. A link to nothing, which Wine cannot open, reads as
@@ -118,21 +124,26 @@ class InstallationFolder::Opened {
       }
       return;
     }
-    size_t start = std::strlen(folder.folder_);
-    char partial[kCapacity];
-    if (start == 0 || std::strncmp(path, folder.folder_, start) != 0 || !CopyText(partial, sizeof(partial), path)) {
+    // Walked as Windows reads the ANSI path, in its wide form: a byte that
+    // looks like a backslash may be half of a character, and in some code
+    // pages a lead byte before a backslash is no character at all.
+    WCHAR wide[kCapacity];
+    WCHAR wide_folder[kCapacity];
+    int length = MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kCapacity);
+    int start = MultiByteToWideChar(CP_ACP, 0, folder.folder_, -1, wide_folder, kCapacity) - 1;
+    if (length <= 0 || start <= 0 || std::wcsncmp(wide, wide_folder, start) != 0) {
       failure_ = EntryResult::Refused;
       return;
     }
-    for (char* at = partial + start; *at; at = const_cast<char*>(StepChar(at))) {
-      if (!IsPathSeparator(*at)) continue;
-      char separator = *at;
-      *at = '\0';
+    for (WCHAR* at = wide + start; *at; ++at) {
+      if (*at != L'\\' && *at != L'/') continue;
       if (held_count_ == kMostHeld) {
         failure_ = EntryResult::Refused;
         return;
       }
-      HANDLE step = OpenName(partial, 0);
+      WCHAR separator = *at;
+      *at = L'\0';
+      HANDLE step = OpenWideName(wide, 0);
       *at = separator;
       if (step == INVALID_HANDLE_VALUE) {
         failure_ = OpenFailure();
@@ -148,7 +159,7 @@ class InstallationFolder::Opened {
         return;
       }
     }
-    handle_ = OpenName(path, access);
+    handle_ = OpenWideName(wide, access);
     if (handle_ == INVALID_HANDLE_VALUE) failure_ = OpenFailure();
   }
   ~Opened() {
@@ -211,7 +222,8 @@ InstallationFolder::InstallationFolder(const char* program) {
     return;
   }
   held_folder_ = OpenName(folder_, 0);
-  if (held_folder_ != INVALID_HANDLE_VALUE) GetFileInformationByHandle(held_folder_, &held_identity_);
+  if (held_folder_ != INVALID_HANDLE_VALUE)
+    GetFileInformationByHandle(held_folder_, &held_identity_);
   if (!AppendBackslash(folder_, sizeof(folder_))) folder_[0] = '\0';
 }
 
@@ -257,7 +269,8 @@ bool InstallationFolder::SetAttributes(HANDLE entry, const char* path, DWORD att
 
 EntryResult InstallationFolder::DeleteOpened(HANDLE entry, const char* path) const {
   FileDisposition disposition = {TRUE};
-  LONG status = SetInformation(entry, &disposition, sizeof(disposition), kFileDispositionInformation);
+  LONG status =
+      SetInformation(entry, &disposition, sizeof(disposition), kFileDispositionInformation);
   if (status >= 0) return EntryResult::Deleted;
   // A folder goes once the passes have emptied it.
   BY_HANDLE_FILE_INFORMATION information;
@@ -302,7 +315,8 @@ EntryResult InstallationFolder::MoveInto(const char* path, HANDLE target, const 
 }
 
 EntryResult InstallationFolder::DeleteItself(const char* folder) {
-  if (mode_ == Mode::ByName) return RemoveDirectoryA(folder) ? EntryResult::Deleted : EntryResult::Failed;
+  if (mode_ == Mode::ByName)
+    return RemoveDirectoryA(folder) ? EntryResult::Deleted : EntryResult::Failed;
   // The hold on it would stop its own deletion; the identity taken with it
   // still tells whether the folder is the one that was held.
   if (held_folder_ != INVALID_HANDLE_VALUE) {

@@ -90,14 +90,16 @@ bool IsProgramFile(const char* path, const char* program) {
   DWORD path_length = GetShortPathNameA(path, path_short, sizeof(path_short));
   DWORD program_length = GetShortPathNameA(program, program_short, sizeof(program_short));
   return path_length > 0 && path_length < sizeof(path_short) && program_length > 0 &&
-         program_length < sizeof(program_short) && CompareTextNoCase(path_short, program_short) == 0;
+         program_length < sizeof(program_short) &&
+         CompareTextNoCase(path_short, program_short) == 0;
 }
 
 // A new protected folder on the volume of folder, held open: the system's
 // temporary folder when it lies on that volume (a rename cannot cross
 // volumes), else the volume's root. place receives its path. Invalid when
 // it cannot be made; then nothing of it is left.
-HANDLE MakeRestartFolder(ProtectedSecurity* security, const char* folder, char* place, size_t size) {
+HANDLE MakeRestartFolder(ProtectedSecurity* security, const char* folder, char* place,
+                         size_t size) {
   typedef BOOL(WINAPI * VolumePathFunction)(LPCSTR, LPSTR, DWORD);
   // From Windows 2000 on.
   VolumePathFunction volume_path = reinterpret_cast<VolumePathFunction>(reinterpret_cast<void*>(
@@ -174,6 +176,29 @@ class RestartFolder {
   unsigned kept_ = 0;  // files moved in, noted or not
 };
 
+// True when folder holds the program's own file and nothing else, as it
+// does once the uninstall is done. A copy of the program run by hand among
+// other files is left where it is.
+bool HoldsOnlyProgram(const char* folder, const char* program) {
+  char pattern[1024];
+  if (!CopyText(pattern, sizeof(pattern), folder) || !AppendBackslash(pattern, sizeof(pattern)) ||
+      !AppendText(pattern, sizeof(pattern), "*"))
+    return false;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  const char* name = NamePart(program);
+  bool only = true;
+  do {
+    if (std::strcmp(found.cFileName, ".") == 0 || std::strcmp(found.cFileName, "..") == 0) continue;
+    if (CompareTextNoCase(found.cFileName, name) != 0 &&
+        CompareTextNoCase(found.cAlternateFileName, name) != 0)
+      only = false;
+  } while (only && FindNextFileA(search, &found));
+  FindClose(search);
+  return only;
+}
+
 }  // namespace
 
 bool RemoveAtRestart(const char* path) {
@@ -193,9 +218,11 @@ bool ScheduleLeftovers(const char* data, ListEntry* entries, size_t count, const
           !IsFile(GetFileAttributesA(path)) || IsProgramFile(path, program))
         continue;
       // The 9x family has no links: there the name is noted as it is.
-      EntryResult result = !installation->ChecksLinks()
-                               ? (RemoveAtRestart(path) ? EntryResult::Deleted : EntryResult::Failed)
-                               : restart_folder.Take(*installation, path);
+      EntryResult result;
+      if (installation->ChecksLinks())
+        result = restart_folder.Take(*installation, path);
+      else
+        result = RemoveAtRestart(path) ? EntryResult::Deleted : EntryResult::Failed;
       if (result == EntryResult::Deleted)
         noted = true;
       else if (result != EntryResult::Missing)
@@ -218,7 +245,8 @@ bool ScheduleProgramRemoval() {
     return false;
   // An installation that was not uninstalled keeps its list: a hand run of
   // the switch must not take it away.
-  if (GetFileAttributesA(list) != INVALID_FILE_ATTRIBUTES) return false;
+  if (GetFileAttributesA(list) != INVALID_FILE_ATTRIBUTES || !HoldsOnlyProgram(folder, program))
+    return false;
   InstallationFolder installation(program);
   if (!installation.ChecksLinks()) return RemoveAtRestart(program);
   bool noted = false;
