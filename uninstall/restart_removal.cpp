@@ -142,8 +142,11 @@ class RestartFolder {
   RestartFolder& operator=(const RestartFolder&) = delete;
 
   // Moves the file at path into the folder and notes it. Deleted when it
-  // was noted; Missing when there was nothing; Failed otherwise.
-  EntryResult Take(const InstallationFolder& installation, const char* path) {
+  // was noted; Missing when there was nothing; Failed when it stays where
+  // it was. A file moved but not noted is named to notice where it lies
+  // now, and counts as missing.
+  EntryResult Take(const InstallationFolder& installation, const char* path,
+                   RestartNotice* notice) {
     if (!tried_) {
       tried_ = true;
       handle_ = MakeRestartFolder(&security_, folder_, place_, sizeof(place_));
@@ -158,11 +161,13 @@ class RestartFolder {
     if (moved != EntryResult::Deleted) return moved;
     ++kept_;
     char moved_path[1024];
-    return CopyText(moved_path, sizeof(moved_path), place_) &&
-                   AppendBackslash(moved_path, sizeof(moved_path)) &&
-                   AppendText(moved_path, sizeof(moved_path), name) && RemoveAtRestart(moved_path)
-               ? EntryResult::Deleted
-               : EntryResult::Failed;
+    if (!CopyText(moved_path, sizeof(moved_path), place_) ||
+        !AppendBackslash(moved_path, sizeof(moved_path)) ||
+        !AppendText(moved_path, sizeof(moved_path), name))
+      return EntryResult::Missing;
+    if (RemoveAtRestart(moved_path)) return EntryResult::Deleted;
+    notice->AddLeftBehind(moved_path);
+    return EntryResult::Missing;
   }
 
  private:
@@ -175,29 +180,6 @@ class RestartFolder {
   unsigned number_ = 0;
   unsigned kept_ = 0;  // files moved in, noted or not
 };
-
-// True when folder holds the program's own file and nothing else, as it
-// does once the uninstall is done. A copy of the program run by hand among
-// other files is left where it is.
-bool HoldsOnlyProgram(const char* folder, const char* program) {
-  char pattern[1024];
-  if (!CopyText(pattern, sizeof(pattern), folder) || !AppendBackslash(pattern, sizeof(pattern)) ||
-      !AppendText(pattern, sizeof(pattern), "*"))
-    return false;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  const char* name = NamePart(program);
-  bool only = true;
-  do {
-    if (std::strcmp(found.cFileName, ".") == 0 || std::strcmp(found.cFileName, "..") == 0) continue;
-    if (CompareTextNoCase(found.cFileName, name) != 0 &&
-        CompareTextNoCase(found.cAlternateFileName, name) != 0)
-      only = false;
-  } while (only && FindNextFileA(search, &found));
-  FindClose(search);
-  return only;
-}
 
 }  // namespace
 
@@ -220,7 +202,7 @@ bool ScheduleLeftovers(const char* data, ListEntry* entries, size_t count, const
       // The 9x family has no links: there the name is noted as it is.
       EntryResult result;
       if (installation->ChecksLinks())
-        result = restart_folder.Take(*installation, path);
+        result = restart_folder.Take(*installation, path, notice);
       else
         result = RemoveAtRestart(path) ? EntryResult::Deleted : EntryResult::Failed;
       if (result == EntryResult::Deleted)
@@ -245,14 +227,14 @@ bool ScheduleProgramRemoval() {
     return false;
   // An installation that was not uninstalled keeps its list: a hand run of
   // the switch must not take it away.
-  if (GetFileAttributesA(list) != INVALID_FILE_ATTRIBUTES || !HoldsOnlyProgram(folder, program))
-    return false;
+  if (GetFileAttributesA(list) != INVALID_FILE_ATTRIBUTES) return false;
   InstallationFolder installation(program);
   if (!installation.ChecksLinks()) return RemoveAtRestart(program);
   bool noted = false;
   {
     RestartFolder restart_folder(folder);
-    noted = restart_folder.Take(installation, program) == EntryResult::Deleted;
+    RestartNotice unused;
+    noted = restart_folder.Take(installation, program, &unused) == EntryResult::Deleted;
   }
   // Without the program's file the folder may be empty now. A drive root
   // is no folder to remove.
