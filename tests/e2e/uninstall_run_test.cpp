@@ -570,6 +570,11 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
   RemoveLinksAtEnd remove_links{installation, outside.Path(), links};
   if (links) {
     ASSERT_TRUE(ForEachPlantedLink(installation, outside.Path(), "ln -s '%T' '%L'"));
+    // A read-only hard link: its attributes are its outside twin's too.
+    ASSERT_TRUE(testenv::WriteFileBytes(outside / "twin.txt", "twin"));
+    ASSERT_TRUE(SetFileAttributesA((outside / "twin.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CreateHardLinkA((installation / "hard.txt").c_str(), (outside / "twin.txt").c_str(),
+                                nullptr));
   }
   std::string sibling_name = "sibling_" + std::to_string(GetCurrentProcessId()) + ".txt";
   std::string sibling = TempPath() + sibling_name;
@@ -610,7 +615,8 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
       "data\r\n" +
       "readme.txt\r\n" +
       "plugins\r\n" +
-      "dangling\r\n"));
+      "dangling\r\n" +
+      "hard.txt\r\n"));
   DWORD code = 1;
   ASSERT_TRUE(RunProgram(installation, "/s", &code));
   EXPECT_EQ(code, 0u);
@@ -618,10 +624,17 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
   std::string bytes;
   EXPECT_TRUE(testenv::ReadFileBytes(sibling, &bytes));
   EXPECT_EQ(bytes, "sibling");
-  EXPECT_EQ(Tree(outside.Path()),
-            (std::vector<std::string>{"absolute.txt = absolute", "empty\\", "precious\\",
-                                      "precious\\p1.txt = p1", "shared\\", "shared\\core.dat = core",
-                                      "victim.txt = victim"}));
+  std::vector<std::string> expected_outside = {"absolute.txt = absolute", "empty\\", "precious\\",
+                                                "precious\\p1.txt = p1", "shared\\",
+                                                "shared\\core.dat = core", "victim.txt = victim"};
+  if (links) {
+    expected_outside.insert(expected_outside.end() - 1, "twin.txt = twin");
+    EXPECT_FALSE(testenv::PathExists(installation / "hard.txt"));
+    EXPECT_EQ(GetFileAttributesA((outside / "twin.txt").c_str()) & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    SetFileAttributesA((outside / "twin.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+  EXPECT_EQ(Tree(outside.Path()), expected_outside);
   // Each link is gone (deleted as a link) or still leads where it did.
   if (links) {
     EXPECT_TRUE(ForEachPlantedLink(installation, outside.Path(),
