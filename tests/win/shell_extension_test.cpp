@@ -202,6 +202,7 @@ std::string OwnMachineLibrary() {
   return head;
 }
 
+#ifdef _WIN64
 bool ClassKeyIn(REGSAM view) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + Clsid).c_str(), 0,
@@ -210,6 +211,7 @@ bool ClassKeyIn(REGSAM view) {
   RegCloseKey(key);
   return true;
 }
+#endif
 
 TEST_F(ShellExtensionTest, RegistersOnceAndRemovesWhatItWrote) {
   const RegistryKeySnapshot clean = World();
