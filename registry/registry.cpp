@@ -17,10 +17,10 @@ bool FormPath(HKEY hive, const char* text, char (&path)[RegKeyPathSize]) {
   return MakeRegKeyPath(reinterpret_cast<uintptr_t>(hive), text, path, sizeof(path));
 }
 
-// The access bit that selects a view. Only under WOW64: older systems and
-// the 9x family do not know these bits.
+// The access bit that selects a view. Only on 64-bit Windows: older systems
+// and the 9x family do not know these bits.
 REGSAM ViewAccess(RegView view) {
-  if (view == RegViewOwn || !RunsUnderWow64()) return 0;
+  if (view == RegViewOwn || !HasTwoRegistryViews()) return 0;
   return view == RegView64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 }
 
@@ -35,7 +35,7 @@ LONG DeleteKeyIn(HKEY hive, const char* path, RegView view) {
                                            GetProcAddress(advapi, "RegDeleteKeyExA")))
                                      : nullptr;
   if (delete_key_ex) return delete_key_ex(hive, path, access, 0);
-  // a 32-bit process's own view is the 32-bit one
+  // only a 32-bit process can lack it; its own view is the 32-bit one
   return view == RegView32 ? RegDeleteKeyA(hive, path) : ERROR_CALL_NOT_IMPLEMENTED;
 }
 
@@ -133,6 +133,14 @@ void CopyDefault(char* out, const char* default_value, DWORD size) {
 }
 
 }  // namespace
+
+bool HasTwoRegistryViews() {
+#ifdef _WIN64
+  return true;
+#else
+  return RunsUnderWow64();
+#endif
+}
 
 bool SetRegString(HKEY hive, const char* text, const char* name, const char* value, RegView view) {
   return SetValue(hive, text, name, REG_SZ, value, static_cast<DWORD>(strlen(value) + 1), view);

@@ -11,10 +11,12 @@
 // The registry view an operation acts on. Under WOW64 a 32-bit process has a
 // view of its own for parts of HKEY_LOCAL_MACHINE\Software and
 // HKEY_CLASSES_ROOT ("Wow6432Node"), which the 64-bit shell never reads:
-// RegView64 and RegView32 name the 64-bit and the 32-bit view there. Anywhere
-// else (32-bit Windows, the 9x family, a 64-bit process) there is one view,
-// and every RegView names it.
+// RegView64 and RegView32 name the 64-bit and the 32-bit view there, for a
+// 64-bit process as for a 32-bit one. On 32-bit Windows and the 9x family
+// there is one view, and every RegView names it.
 enum RegView { RegViewOwn, RegView64, RegView32 };
+// True on 64-bit Windows, whichever kind of process asks.
+bool HasTwoRegistryViews();
 
 // REG_SZ with its terminator. True when the key could be created.
 bool SetRegString(HKEY hive, const char* text, const char* name, const char* value,

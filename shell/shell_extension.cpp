@@ -80,7 +80,7 @@ RegView RegisterExtensionClass() {
   // A registration in the other view (of an earlier library, or an earlier
   // version of this program) would name a library its processes cannot load.
   // Where there is one view only, the other is this one: nothing to remove.
-  if (RunsUnderWow64()) {
+  if (HasTwoRegistryViews()) {
     const RegView other = view == RegView64 ? RegView32 : RegView64;
     RemoveExtensionClass(other);
     RemoveApproval(other);

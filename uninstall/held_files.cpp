@@ -9,6 +9,7 @@
 #include "common/path.h"
 #include "common/program_path.h"
 #include "common/text.h"
+#include "lang/lang_library.h"
 #include "lang/messages.h"
 #include "res/resource.h"
 
@@ -186,16 +187,28 @@ void TryProgramFiles(const char* data, const ListEntry* entries, size_t count, c
   // file, which it holds itself, is then known by its short path.
   char own_short[1024];
   GetShortProgramPath(own_short, sizeof(own_short));
+  // The language library is loaded by this program, which holds it too.
+  char library[1024] = "";
+  char library_short[1024] = "";
+  if (hLangModule && hLangModule != hOwnModule) {
+    DWORD length = GetModuleFileNameA(hLangModule, library, sizeof(library));
+    if (length == 0 || length >= sizeof(library)) library[0] = '\0';
+    length = GetShortPathNameA(library, library_short, sizeof(library_short));
+    if (length == 0 || length >= sizeof(library_short)) library_short[0] = '\0';
+  }
   bool nt_family = GetNtVersion() != 0;
   DWORD access = nt_family ? DELETE | FILE_WRITE_DATA : GENERIC_WRITE;
   DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | (nt_family ? FILE_SHARE_DELETE : 0);
   auto take = [&](const char* path) {
-    if (!IsProgramFile(path) || CompareTextNoCase(path, own) == 0) return;
+    if (!IsProgramFile(path) || CompareTextNoCase(path, own) == 0 ||
+        (library[0] && CompareTextNoCase(path, library) == 0))
+      return;
     HANDLE file = CreateFileA(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (file != INVALID_HANDLE_VALUE)
       CloseHandle(file);
-    else if (GetLastError() == ERROR_SHARING_VIOLATION && !HasShortPath(path, own_short))
+    else if (GetLastError() == ERROR_SHARING_VIOLATION && !HasShortPath(path, own_short) &&
+             !HasShortPath(path, library_short))
       names->Add(NamePart(path));
   };
   ForEachFile(data, entries, count, folder, false, take);

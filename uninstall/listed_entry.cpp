@@ -8,9 +8,19 @@
 
 namespace {
 
-// FILE_INFO_BY_HANDLE_CLASS values and their records, from Windows Vista on.
-const int kFileBasicInfo = 0;
-const int kFileDispositionInfo = 4;
+// NtSetInformationFile's classes and records, the same on every version of
+// the NT family (SetFileInformationByHandle, from Vista on, passes them on).
+const int kFileBasicInformation = 4;
+const int kFileRenameInformation = 10;
+const int kFileDispositionInformation = 13;
+const LONG kStatusDirectoryNotEmpty = static_cast<LONG>(0xC0000101);
+struct IoStatus {
+  union {
+    LONG Status;
+    PVOID Pointer;
+  };
+  ULONG_PTR Information;
+};
 struct FileBasic {
   LARGE_INTEGER CreationTime;  // times of 0 are left as they are
   LARGE_INTEGER LastAccessTime;
@@ -20,6 +30,12 @@ struct FileBasic {
 };
 struct FileDisposition {
   BOOLEAN Delete;
+};
+struct FileRename {
+  BOOLEAN ReplaceIfExists;
+  HANDLE RootDirectory;  // the name is taken inside this open folder
+  ULONG FileNameLength;  // in bytes
+  WCHAR FileName[MAX_PATH];
 };
 
 // Bits that a deletion must not find set: read-only stops it; hidden and
@@ -55,38 +71,164 @@ EntryResult DeleteEntryByName(const char* path) {
 }
 
 template <typename Function>
-Function KernelFunction(const char* name) {
-  return reinterpret_cast<Function>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
+Function SystemFunction(const char* module, const char* name) {
+  HMODULE handle = GetModuleHandleA(module);
+  return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name)))
+                : nullptr;
+}
+
+// Opens a name itself, a link at it too: Windows then names and changes the
+// link, never what it leads to. Without FILE_SHARE_DELETE nobody can rename
+// or replace what is open until it is closed.
+HANDLE OpenName(const char* path, DWORD access) {
+  return CreateFileA(path, access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     nullptr, OPEN_EXISTING,
+                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+HANDLE OpenWideName(const WCHAR* path, DWORD access) {
+  return CreateFileW(path, access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     nullptr, OPEN_EXISTING,
+                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// Why an open failed. A link to nothing, which Wine cannot open, reads as
+// missing too.
+EntryResult OpenFailure() {
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryResult::Missing
+                                                                         : EntryResult::Failed;
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
 }
 
 }  // namespace
+
+// An entry opened for a change. With held folders, each folder between the
+// installation folder and the entry is opened (and stays open, so that it
+// cannot be swapped) before the next name is looked up in it.
+class InstallationFolder::Opened {
+ public:
+  Opened(const InstallationFolder& folder, const char* path, DWORD access) {
+    if (folder.mode_ == Mode::FinalPath) {
+      handle_ = OpenName(path, access);
+      if (handle_ == INVALID_HANDLE_VALUE) {
+        failure_ = OpenFailure();
+      } else if (!folder.Contains(handle_)) {
+        CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        failure_ = EntryResult::Refused;
+      }
+      return;
+    }
+    // Walked as Windows reads the ANSI path, in its wide form: a byte that
+    // looks like a backslash may be half of a character, and in some code
+    // pages a lead byte before a backslash is no character at all.
+    WCHAR wide[kCapacity];
+    WCHAR wide_folder[kCapacity];
+    int length = MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kCapacity);
+    int start = MultiByteToWideChar(CP_ACP, 0, folder.folder_, -1, wide_folder, kCapacity) - 1;
+    if (length <= 0 || start <= 0 || std::wcsncmp(wide, wide_folder, start) != 0) {
+      failure_ = EntryResult::Refused;
+      return;
+    }
+    for (WCHAR* at = wide + start; *at; ++at) {
+      if (*at != L'\\' && *at != L'/') continue;
+      if (held_count_ == kMostHeld) {
+        failure_ = EntryResult::Refused;
+        return;
+      }
+      WCHAR separator = *at;
+      *at = L'\0';
+      HANDLE step = OpenWideName(wide, 0);
+      *at = separator;
+      if (step == INVALID_HANDLE_VALUE) {
+        failure_ = OpenFailure();
+        return;
+      }
+      held_[held_count_++] = step;
+      BY_HANDLE_FILE_INFORMATION information;
+      // A junction is a reparse point; so is any other link to a folder.
+      if (!GetFileInformationByHandle(step, &information) ||
+          (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+          !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        failure_ = EntryResult::Refused;
+        return;
+      }
+    }
+    handle_ = OpenWideName(wide, access);
+    if (handle_ == INVALID_HANDLE_VALUE) failure_ = OpenFailure();
+  }
+  ~Opened() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    while (held_count_ > 0) CloseHandle(held_[--held_count_]);
+  }
+  Opened(const Opened&) = delete;
+  Opened& operator=(const Opened&) = delete;
+
+  HANDLE Handle() const { return handle_; }
+  // Why there is no handle.
+  EntryResult Failure() const { return failure_; }
+
+ private:
+  static const int kMostHeld = 64;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  EntryResult failure_ = EntryResult::Failed;
+  HANDLE held_[kMostHeld];
+  int held_count_ = 0;
+};
 
 InstallationFolder::InstallationFolder(const char* program) {
   // The 9x family has no links. Wine offers these calls whatever version
   // it reports.
   if (GetNtVersion() == 0) return;
-  final_path_ = KernelFunction<FinalPathFunction>("GetFinalPathNameByHandleW");
-  get_information_ = KernelFunction<FileInformationFunction>("GetFileInformationByHandleEx");
-  set_information_ = KernelFunction<FileInformationFunction>("SetFileInformationByHandle");
-  reopen_ = KernelFunction<ReopenFunction>("ReOpenFile");
-  if (!final_path_ || !get_information_ || !set_information_ || !reopen_) return;
-  // The folder's own place, wherever links on the way to it lead, is where
-  // the program's own file lies. The folder itself is not asked: Wine names
-  // a folder whose name ends in a blank without that blank, so it would
-  // stand for its neighbour, while the files inside keep the whole name.
-  HANDLE handle = CreateFileA(program, FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return;
-  DWORD length = final_path_(handle, place_, kCapacity, 0);
-  CloseHandle(handle);
-  if (length == 0 || length >= kCapacity) return;
-  // The folder is the final path up to its last backslash.
-  while (length > 0 && place_[length - 1] != L'\\') --length;
-  if (length == 0) return;
-  place_[length] = L'\0';
-  place_length_ = length;
+  set_information_ = SystemFunction<SetInformationFunction>("ntdll.dll", "NtSetInformationFile");
+  if (!set_information_) return;
+  // Never the names alone on this family: where the final path cannot be
+  // had, the folders on the way are held and checked instead.
+  mode_ = Mode::HeldFolders;
+  final_path_ = SystemFunction<FinalPathFunction>("kernel32.dll", "GetFinalPathNameByHandleW");
+  reopen_ = SystemFunction<ReopenFunction>("kernel32.dll", "ReOpenFile");
+  if (final_path_ && reopen_) {
+    // The folder's own place, wherever links on the way to it lead, is where
+    // the program's own file lies. The folder itself is not asked: Wine names
+    // a folder whose name ends in a blank without that blank, so it would
+    // stand for its neighbour, while the files inside keep the whole name.
+    HANDLE handle = CreateFileA(program, FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      DWORD length = final_path_(handle, place_, kCapacity, 0);
+      CloseHandle(handle);
+      // The folder is the final path up to its last backslash.
+      if (length > 0 && length < kCapacity) {
+        while (length > 0 && place_[length - 1] != L'\\') --length;
+        if (length > 0) {
+          place_[length] = L'\0';
+          place_length_ = length;
+          mode_ = Mode::FinalPath;
+          return;
+        }
+      }
+    }
+  }
+  // Windows 2000 and XP: the folder is held from here on, so that nobody
+  // renames it and puts a junction in its place.
+  if (!ProgramFolderOf(program, folder_, sizeof(folder_))) {
+    folder_[0] = '\0';
+    return;
+  }
+  held_folder_ = OpenName(folder_, 0);
+  if (held_folder_ != INVALID_HANDLE_VALUE)
+    GetFileInformationByHandle(held_folder_, &held_identity_);
+  if (!AppendBackslash(folder_, sizeof(folder_))) folder_[0] = '\0';
+}
+
+InstallationFolder::~InstallationFolder() {
+  if (held_folder_ != INVALID_HANDLE_VALUE) CloseHandle(held_folder_);
 }
 
 // The names are compared as the file system spells them, so the folder's
@@ -98,58 +240,103 @@ bool InstallationFolder::Contains(HANDLE entry) const {
          std::wmemcmp(path, place_, place_length_) == 0;
 }
 
-// The attributes are cleared through the open entry: by name they could
+LONG InstallationFolder::SetInformation(HANDLE file, const void* data, ULONG size, int kind) const {
+  IoStatus status = {};
+  return set_information_(file, &status, const_cast<void*>(data), size, kind);
+}
+
+// The attributes are changed through the open entry: by name they could
 // reach another file. Wine changes them through any handle; Windows wants
 // the right to write them, which the entry's open leaves out (under Wine it
 // would make every open one for writing, which a read-only file refuses),
-// so the same file is opened again for it.
-bool InstallationFolder::ClearAttributes(HANDLE entry) const {
+// so the same file is opened again for it. Before Vista there is no
+// reopening; there the name is safe to use again: the folders on its way
+// are held, and the entry's own open keeps it from being renamed.
+bool InstallationFolder::SetAttributes(HANDLE entry, const char* path, DWORD attributes) const {
   FileBasic basic = {};
-  if (!get_information_(entry, kFileBasicInfo, &basic, sizeof(basic)) ||
-      !(basic.FileAttributes & kClearable))
-    return false;
-  FileBasic cleared = {};
-  cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  if (set_information_(entry, kFileBasicInfo, &cleared, sizeof(cleared))) return true;
-  HANDLE writable =
-      reopen_(entry, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
+  basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+  if (SetInformation(entry, &basic, sizeof(basic), kFileBasicInformation) >= 0) return true;
+  const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+  HANDLE writable = reopen_ ? reopen_(entry, FILE_WRITE_ATTRIBUTES, sharing, flags)
+                            : CreateFileA(path, FILE_WRITE_ATTRIBUTES, sharing, nullptr,
+                                          OPEN_EXISTING, flags, nullptr);
   if (writable == INVALID_HANDLE_VALUE) return false;
-  bool changed = set_information_(writable, kFileBasicInfo, &cleared, sizeof(cleared)) != 0;
+  bool changed = SetInformation(writable, &basic, sizeof(basic), kFileBasicInformation) >= 0;
   CloseHandle(writable);
   return changed;
 }
 
-EntryResult InstallationFolder::DeleteOpened(HANDLE entry) const {
+EntryResult InstallationFolder::DeleteOpened(HANDLE entry, const char* path) const {
   FileDisposition disposition = {TRUE};
-  if (set_information_(entry, kFileDispositionInfo, &disposition, sizeof(disposition)))
-    return EntryResult::Deleted;
+  LONG status =
+      SetInformation(entry, &disposition, sizeof(disposition), kFileDispositionInformation);
+  if (status >= 0) return EntryResult::Deleted;
   // A folder goes once the passes have emptied it.
-  if (GetLastError() == ERROR_DIR_NOT_EMPTY || !ClearAttributes(entry)) return EntryResult::Failed;
-  bool deleted = set_information_(entry, kFileDispositionInfo, &disposition, sizeof(disposition)) != 0;
+  BY_HANDLE_FILE_INFORMATION information;
+  if (status == kStatusDirectoryNotEmpty || !GetFileInformationByHandle(entry, &information) ||
+      !(information.dwFileAttributes & kClearable) || !SetAttributes(entry, path, 0))
+    return EntryResult::Failed;
+  bool deleted =
+      SetInformation(entry, &disposition, sizeof(disposition), kFileDispositionInformation) >= 0;
+  // A hard link shares its attributes with the file's other names, which
+  // stay: those get theirs back, as does an entry that still stays.
+  if (!deleted || information.nNumberOfLinks > 1)
+    SetAttributes(entry, path,
+                  information.dwFileAttributes & (kClearable | FILE_ATTRIBUTE_ARCHIVE));
   return deleted ? EntryResult::Deleted : EntryResult::Failed;
 }
 
 EntryResult InstallationFolder::Delete(const char* path) const {
-  if (place_length_ == 0) return DeleteEntryByName(path);
-  // The entry itself is opened, a link at its name too: Windows then names
-  // and deletes the link, never what it leads to. A link on the way to it
-  // is followed, and the final path shows where it led. Wine follows every
-  // Unix link, so there the final path is the target's. Without
-  // FILE_SHARE_DELETE nobody can move the entry between the check and its
-  // deletion. The one open serves both, as the deletion by name opens the
-  // entry once too.
-  HANDLE entry = CreateFileA(path, DELETE | FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (entry == INVALID_HANDLE_VALUE) {
-    // A link to nothing, which Wine cannot open, reads as missing too.
-    DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? EntryResult::Missing
-                                                                           : EntryResult::Failed;
+  if (mode_ == Mode::ByName) return DeleteEntryByName(path);
+  Opened entry(*this, path, DELETE);
+  if (entry.Handle() == INVALID_HANDLE_VALUE) return entry.Failure();
+  return DeleteOpened(entry.Handle(), path);
+}
+
+EntryResult InstallationFolder::MoveInto(const char* path, HANDLE target, const WCHAR* name) const {
+  size_t length = std::wcslen(name);
+  if (mode_ == Mode::ByName || length >= MAX_PATH) return EntryResult::Failed;
+  Opened entry(*this, path, DELETE);
+  if (entry.Handle() == INVALID_HANDLE_VALUE) return entry.Failure();
+  // A folder would take along what nobody listed.
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(entry.Handle(), &information) ||
+      (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return EntryResult::Failed;
+  FileRename rename = {};
+  rename.ReplaceIfExists = FALSE;
+  rename.RootDirectory = target;
+  rename.FileNameLength = static_cast<ULONG>(length * sizeof(WCHAR));
+  std::wmemcpy(rename.FileName, name, length);
+  return SetInformation(entry.Handle(), &rename, sizeof(rename), kFileRenameInformation) >= 0
+             ? EntryResult::Deleted
+             : EntryResult::Failed;
+}
+
+EntryResult InstallationFolder::DeleteItself(const char* folder) {
+  if (mode_ == Mode::ByName)
+    return RemoveDirectoryA(folder) ? EntryResult::Deleted : EntryResult::Failed;
+  // The hold on it would stop its own deletion; the identity taken with it
+  // still tells whether the folder is the one that was held.
+  if (held_folder_ != INVALID_HANDLE_VALUE) {
+    CloseHandle(held_folder_);
+    held_folder_ = INVALID_HANDLE_VALUE;
   }
-  EntryResult result = Contains(entry) ? DeleteOpened(entry) : EntryResult::Refused;
-  CloseHandle(entry);
+  HANDLE handle = OpenName(folder, DELETE);
+  if (handle == INVALID_HANDLE_VALUE) return OpenFailure();
+  bool same = false;
+  if (mode_ == Mode::FinalPath) {
+    WCHAR path[kCapacity];
+    DWORD length = final_path_(handle, path, kCapacity, 0);
+    same = length + 1 == place_length_ && std::wmemcmp(path, place_, length) == 0;
+  } else {
+    BY_HANDLE_FILE_INFORMATION information;
+    same = held_identity_.nNumberOfLinks != 0 && GetFileInformationByHandle(handle, &information) &&
+           SameFile(information, held_identity_);
+  }
+  EntryResult result = same ? DeleteOpened(handle, folder) : EntryResult::Refused;
+  CloseHandle(handle);
   return result;
 }
 

@@ -1,7 +1,6 @@
 #include "uninstall/self_removal.h"
 
 #include <windows.h>
-#include <sddl.h>
 
 #include <cstring>
 
@@ -9,6 +8,7 @@
 #include "common/os_version.h"
 #include "common/path.h"
 #include "common/text.h"
+#include "uninstall/protected_folder.h"
 #include "uninstall/uninstall_text.h"
 
 namespace {
@@ -159,75 +159,6 @@ bool ProcessIsElevated() {
   return elevated;
 }
 
-// Security attributes made from ProtectedFolderSecurity(); the descriptor is
-// released with the object.
-class ProtectedSecurity {
- public:
-  ProtectedSecurity() {
-    typedef BOOL(WINAPI * FromTextFunction)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
-    // From Windows 2000 on; the program also starts where it is missing.
-    HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    FromTextFunction from_text =
-        advapi ? reinterpret_cast<FromTextFunction>(reinterpret_cast<void*>(
-                     GetProcAddress(advapi, "ConvertStringSecurityDescriptorToSecurityDescriptorA")))
-               : nullptr;
-    if (from_text && from_text(ProtectedFolderSecurity(), SDDL_REVISION_1, &descriptor_, nullptr)) {
-      attributes_.nLength = sizeof(attributes_);
-      attributes_.lpSecurityDescriptor = descriptor_;
-      attributes_.bInheritHandle = FALSE;
-    }
-  }
-  ~ProtectedSecurity() {
-    if (descriptor_) LocalFree(descriptor_);
-  }
-  ProtectedSecurity(const ProtectedSecurity&) = delete;
-  ProtectedSecurity& operator=(const ProtectedSecurity&) = delete;
-  // Null when the descriptor could not be made.
-  SECURITY_ATTRIBUTES* Attributes() { return descriptor_ ? &attributes_ : nullptr; }
-
- private:
-  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-  SECURITY_ATTRIBUTES attributes_ = {};
-};
-
-// Creates a new folder with a name of its own under the system's temporary
-// folder, protected from its first moment. The Windows folder and its Temp
-// folder cannot be renamed or replaced without elevation; a name that
-// exists already (made by anyone) is never used. The path is asked of the
-// system, not of the environment, which the user sets.
-bool MakeProtectedFolder(SECURITY_ATTRIBUTES* security, char* folder, size_t size) {
-  typedef UINT(WINAPI * WindowsFolderFunction)(LPSTR, UINT);
-  // On a terminal server GetWindowsDirectoryA may give a folder of the user.
-  WindowsFolderFunction windows_folder =
-      reinterpret_cast<WindowsFolderFunction>(reinterpret_cast<void*>(
-          GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWindowsDirectoryA")));
-  char temp[1024];
-  if (!windows_folder) return false;
-  UINT length = windows_folder(temp, sizeof(temp));
-  if (length == 0 || length >= sizeof(temp) || !AppendBackslash(temp, sizeof(temp)) ||
-      !AppendText(temp, sizeof(temp), "Temp\\"))
-    return false;
-  // RtlGenRandom; from Windows XP on, so on every system that elevates.
-  typedef BOOLEAN(WINAPI * RandomFunction)(PVOID, ULONG);
-  HMODULE advapi = GetModuleHandleA("advapi32.dll");
-  RandomFunction random = advapi ? reinterpret_cast<RandomFunction>(reinterpret_cast<void*>(
-                                       GetProcAddress(advapi, "SystemFunction036")))
-                                 : nullptr;
-  if (!random) return false;
-  // 64 random bits: a user who makes names under Temp ahead of time (to
-  // stop the self-removal) cannot guess this one; the tries only cover a
-  // chance meeting. Without the random source there is no name, and no
-  // self-removal: a guessable name is what this replaces.
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    unsigned long long number = 0;
-    if (!random(&number, sizeof(number))) return false;
-    if (!BatchFolderPath(folder, size, temp, number)) return false;
-    if (CreateDirectoryA(folder, security)) return true;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
-  }
-  return false;
-}
-
 // The system's own command interpreter, for an elevated run: the user sets
 // the environment ("COMSPEC" in HKEY_CURRENT_USER\Environment reaches the
 // elevated process too), so it must not choose the program that runs with
@@ -258,7 +189,9 @@ bool PrepareSelfRemoval(const char* program, char* command, size_t command_size)
     // Without a protected place the batch is not written at all: in the
     // user's folder the user's other processes could change it.
     attributes = security.Attributes();
-    if (!attributes || !MakeProtectedFolder(attributes, own, sizeof(own))) return false;
+    if (!attributes || !SystemTempFolder(temp, sizeof(temp)) ||
+        !MakeProtectedFolder(attributes, temp, "Uninstall_Kex_", own, sizeof(own)))
+      return false;
     if (!CopyText(temp, sizeof(temp), own) || !AppendBackslash(temp, sizeof(temp)) ||
         !BatchFilePath(batch, sizeof(batch), temp)) {
       RemoveDirectoryA(own);

@@ -5,6 +5,7 @@ set(UNINSTALL_PURE_SOURCES
 set(UNINSTALL_WIN_SOURCES
   uninstall/held_files.cpp
   uninstall/listed_entry.cpp
+  uninstall/protected_folder.cpp
   uninstall/registry_cleanup.cpp
   uninstall/restart_removal.cpp
   uninstall/self_removal.cpp

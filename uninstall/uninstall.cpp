@@ -23,9 +23,13 @@ namespace {
 
 const char kListName[] = "Uninstall.lst";
 
-void DeleteExtraFile(const char* name) {
-  SetFileAttributesA(name, 0);
-  if (DeleteFileA(name)) LogLine("Deleted ", name);
+// A file of the folder that is deleted whether listed or not: through the
+// same check as the listed entries, as a link may stand at its name.
+void DeleteFolderFile(const InstallationFolder& installation, const char* folder, const char* name) {
+  char path[1024];
+  if (CopyText(path, sizeof(path), folder) && AppendText(path, sizeof(path), name) &&
+      installation.Delete(path) == EntryResult::Deleted)
+    LogLine("Deleted ", path);
 }
 
 // The entries that are never offered to a deletion, and why.
@@ -112,7 +116,7 @@ void RunUninstall(bool silent) {
 
   char command[512];
   bool restart_completes = false;
-  const RestartNotice restart_notice;
+  RestartNotice restart_notice;
   {
     FileList list;
     if (!list.Open(kListName)) {
@@ -133,19 +137,21 @@ void RunUninstall(bool silent) {
     if (!silent) AskWhileFilesAreHeld(list.Text(), list.Entries(), list.Count(), folder);
     CleanUpRegistry();
     ProgramLangLibrary.Unload();
-    DeleteExtraFile("zobrix.gid");
-    DeleteExtraFile("zobrix.fts");
     InstallationFolder installation(program);
+    DeleteFolderFile(installation, folder, "zobrix.gid");
+    DeleteFolderFile(installation, folder, "zobrix.fts");
     size_t left = 0;
     LogRefusedEntries(list.Text(), list.Entries(), list.Count());
     RunDeletionPasses(list.Text(), list.Entries(), list.Count(), folder, DeleteLoggedEntry,
                       &installation, &left);
     LogFailedEntries(list.Text(), list.Entries(), left, folder);
-    restart_completes = ScheduleLeftovers(list.Text(), list.Entries(), left, folder);
+    restart_completes = ScheduleLeftovers(list.Text(), list.Entries(), left, folder, program,
+                                          &installation, &restart_notice);
     list.Close();
-    if (DeleteFileA(kListName)) LogLine("Deleted ", folder, kListName);
+    DeleteFolderFile(installation, folder, kListName);
   }
-  if (restart_completes && !silent) restart_notice.Show();
+  if ((restart_completes || restart_notice.HasLeftBehind()) && !silent)
+    restart_notice.Show(restart_completes);
   if (!PrepareSelfRemoval(program, command, sizeof(command))) {
     LogLine("Left behind: the program and its folder (no self-removal batch file could be written)");
     return;

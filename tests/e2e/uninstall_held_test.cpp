@@ -29,6 +29,14 @@ std::string StandInArchiver() {
   return path.substr(0, path.rfind('\\')) + "\\trace_program.exe";
 }
 
+// The test language library, built beside this test program.
+std::string TestLanguageLibrary() {
+  char self[1024];
+  GetModuleFileNameA(nullptr, self, sizeof(self));
+  std::string path = self;
+  return path.substr(0, path.rfind('\\')) + "\\test_kexlng.dll";
+}
+
 // Wine carries out the removals noted for the next restart.
 bool SimulateRestart() {
   testenv::ProgramRun boot;
@@ -91,6 +99,9 @@ class UninstallHeld : public testing::Test {
   }
 };
 
+// What running programs hold goes at the restart under no name of the
+// installation: a link put in before the restart cannot lead the removal
+// elsewhere, and a new installation keeps its files.
 TEST_F(UninstallHeld, SilentRunLeavesWhatIsHeldToTheRestartAndNothingElse) {
   Installation installation;
   ASSERT_TRUE(installation.Ready());
@@ -100,53 +111,96 @@ TEST_F(UninstallHeld, SilentRunLeavesWhatIsHeldToTheRestartAndNothingElse) {
   ASSERT_TRUE(installation.AddFile("sub\\free.dat"));
   const std::string outside = TempPath() + "held_test_outside.txt";
   ASSERT_TRUE(testenv::WriteFileBytes(outside, "not the installation's"));
+  // A folder link to a file that another process holds.
+  const bool links = !testenv::IsWin9xFamily();
+  testenv::TempFolder linked("held_linked");
+  ASSERT_TRUE(testenv::WriteFileBytes(linked / "p1.txt", "p1"));
+  if (links) {
+    ASSERT_TRUE(uninstall_e2e::MakeUnixSymbolicLink(linked.Path(), installation / "linkdir"));
+  }
+  struct RemoveLink {
+    std::string path;
+    bool made;
+    ~RemoveLink() {
+      if (made) uninstall_e2e::RemoveUnixName(path);
+    }
+  } remove_link{installation / "linkdir", links};
   ASSERT_TRUE(installation.WriteList("sub\r\nZobrix.exe\r\nreadme.txt\r\nsub\\held.dat\r\n"
-                                     "sub\\free.dat\r\n..\\held_test_outside.txt\r\n"));
+                                     "sub\\free.dat\r\n..\\held_test_outside.txt\r\n"
+                                     "linkdir\\p1.txt\r\nlinkdir\r\nuninstall.exe\r\n"));
   testenv::ProgramRun archiver;
   ASSERT_TRUE(archiver.Start(installation / "Zobrix.exe", "/stay", TempPath()));
-  // Another process holds a listed file without delete sharing.
+  // Other processes hold listed files without delete sharing.
   HANDLE held = CreateFileA((installation / "sub\\held.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
                             nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  HANDLE held_outside = CreateFileA((linked / "p1.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held_outside, INVALID_HANDLE_VALUE);
 
   DWORD code = 1;
   bool ended = uninstall_e2e::RunProgram(installation, "/s", &code);
   bool batch_gone = uninstall_e2e::WaitForBatchFileGone();
-  std::vector<std::string> left = Tree(installation.Folder());
+  std::vector<std::string> left;
+  // The link stays through the restart, which must not follow it.
+  for (const std::string& entry : Tree(installation.Folder()))
+    if (entry.rfind("linkdir", 0) != 0) left.push_back(entry);
   std::string wininit;
   testenv::ReadFileBytes(WininitPath(), &wininit);
-  std::string expected_wininit;
-  for (const char* name : {"Zobrix.exe", "sub\\held.dat", "sub"})
+  std::string expected_wininit = "[rename]\r\n";
+  // The 9x family's restart deletes files only; the program's own file is
+  // the batch's.
+  for (const char* name : {"Zobrix.exe", "sub\\held.dat"})
     expected_wininit += "NUL=" + ShortPath(installation / name) + "\r\n";
-  expected_wininit = "[rename]\r\n" + expected_wininit + "NUL=" + ShortPath(installation.Folder()) + "\r\n";
+  const std::string pending = PendingRemovals();
   TerminateProcess(archiver.ProcessHandle(), 0);
   archiver.Wait(10000);
   CloseHandle(held);
+  CloseHandle(held_outside);
 
   ASSERT_TRUE(ended);
   EXPECT_EQ(code, 0u);
   EXPECT_TRUE(batch_gone);
-  // The held files stay (with the archiver's trace); everything else went.
-  ASSERT_EQ(left.size(), 4u) << testing::PrintToString(left);
-  EXPECT_EQ(left[0].rfind("Zobrix.exe = ", 0), 0u);
-  EXPECT_EQ(left[1].rfind("Zobrix.exe.trace = ", 0), 0u);
-  EXPECT_EQ(left[2], "sub\\");
-  EXPECT_EQ(left[3], "sub\\held.dat = data");
-  if (testenv::IsWin9xFamily())
+  if (testenv::IsWin9xFamily()) {
+    // The held files stay (with the archiver's trace); everything else went.
+    ASSERT_EQ(left.size(), 4u) << testing::PrintToString(left);
+    EXPECT_EQ(left[0].rfind("Zobrix.exe = ", 0), 0u);
+    EXPECT_EQ(left[1].rfind("Zobrix.exe.trace = ", 0), 0u);
     EXPECT_EQ(wininit, expected_wininit);
-  else
+  } else {
+    // The running archiver was moved away; the file held without delete
+    // sharing could not be, and stays, noted nowhere.
+    ASSERT_GE(left.size(), 3u) << testing::PrintToString(left);
+    EXPECT_EQ(left.size(), 3u) << testing::PrintToString(left);
+    EXPECT_EQ(left[left.size() - 3].rfind("Zobrix.exe.trace = ", 0), 0u);
     EXPECT_EQ(wininit, "");
-  // The trace, which the uninstall never knew, keeps the folder at restart.
+    EXPECT_EQ(pending.find(installation.Folder()), std::string::npos) << pending;
+    EXPECT_EQ(pending.find(linked.Path()), std::string::npos) << pending;
+  }
+  EXPECT_EQ(left[left.size() - 2], "sub\\");
+  EXPECT_EQ(left[left.size() - 1], "sub\\held.dat = data");
+  // The trace, which the uninstall never knew, would keep the folder.
   ASSERT_TRUE(DeleteFileA((installation / "Zobrix.exe.trace").c_str()));
+  // A new installation before the restart.
+  ASSERT_TRUE(installation.AddFile("Zobrix.exe", "new"));
+  ASSERT_TRUE(installation.AddFile("uninstall.exe", "new"));
 
   ASSERT_TRUE(SimulateRestart());
+  if (links) remove_link.made = !uninstall_e2e::RemoveUnixName(installation / "linkdir");
   if (testenv::IsWin9xFamily()) {
-    // Wine's restart deletes the files named in WININIT.INI but no folder
-    // (the lines for them were checked above).
-    EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"sub\\"}));
+    // Names are all that family's restart knows.
+    EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"sub\\", "uninstall.exe = new"}));
   } else {
-    EXPECT_FALSE(testenv::PathExists(installation.Folder())) << testing::PrintToString(Tree(installation.Folder()));
+    EXPECT_EQ(Tree(installation.Folder()),
+              (std::vector<std::string>{"Zobrix.exe = new", "sub\\", "sub\\held.dat = data",
+                                        "uninstall.exe = new"}));
+    // The moved archiver went at the restart, and its folder with it.
+    char windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, sizeof(windows)), 0u);
+    for (const std::string& name : testenv::ListFolder(std::string(windows) + "\\Temp\\"))
+      EXPECT_NE(name.rfind("Zobrix_Restart_", 0), 0u) << name;
   }
+  EXPECT_EQ(Tree(linked.Path()), (std::vector<std::string>{"p1.txt = p1"}));
   std::string outside_text;
   EXPECT_TRUE(testenv::ReadFileBytes(outside, &outside_text));
   EXPECT_EQ(outside_text, "not the installation's");
@@ -158,7 +212,10 @@ TEST_F(UninstallHeld, QuestionNamesTheHolderAndRetryFinishesWithNothingNoted) {
   ASSERT_TRUE(installation.Ready());
   ASSERT_TRUE(CopyFileA(StandInArchiver().c_str(), (installation / "Zobrix.exe").c_str(), FALSE));
   ASSERT_TRUE(installation.AddFile("readme.txt"));
-  ASSERT_TRUE(installation.WriteList("Zobrix.exe\r\nreadme.txt\r\nZobrix.exe.trace\r\n"));
+  // The program loads the language library itself: never named, it never
+  // keeps the question up.
+  ASSERT_TRUE(CopyFileA(TestLanguageLibrary().c_str(), (installation / "kexlng.dll").c_str(), FALSE));
+  ASSERT_TRUE(installation.WriteList("Zobrix.exe\r\nreadme.txt\r\nZobrix.exe.trace\r\nkexlng.dll\r\n"));
   testenv::ProgramRun archiver;
   ASSERT_TRUE(archiver.Start(installation / "Zobrix.exe", "/stay", TempPath()));
 
@@ -167,7 +224,7 @@ TEST_F(UninstallHeld, QuestionNamesTheHolderAndRetryFinishesWithNothingNoted) {
   HWND question = testenv::WaitForWindow(run.ProcessId(), 20000);
   ASSERT_NE(question, nullptr) << "no question about the running archiver";
   // Wine's Restart Manager names no program: the question names the file.
-  EXPECT_EQ(testenv::WindowText(question), ProgramString(MSG_UNINSTALL_CAPTION));
+  EXPECT_EQ(testenv::WindowText(question), L"Library caption");
   EXPECT_EQ(testenv::MessageBoxText(question),
             Replace(ProgramString(MSG_FILES_IN_USE), L"%s", L"Zobrix.exe"));
   EXPECT_NE(GetDlgItem(question, IDRETRY), nullptr);
@@ -194,7 +251,9 @@ TEST_F(UninstallHeld, QuestionNamesTheHolderAndRetryFinishesWithNothingNoted) {
   EXPECT_FALSE(testenv::ReadFileBytes(WininitPath(), &wininit)) << wininit;
 }
 
-TEST_F(UninstallHeld, ContinueLeavesTheHeldFileToTheRestartAndSaysSo) {
+// Held without delete sharing, the file cannot be moved out of the
+// installation on the NT family: the notice names it, and nothing is noted.
+TEST_F(UninstallHeld, ContinueLeavesTheHeldFileToTheRestartOrToTheUserAndSaysSo) {
   Installation installation;
   ASSERT_TRUE(installation.Ready());
   ASSERT_TRUE(installation.AddFile("kexext.dll"));
@@ -221,14 +280,18 @@ TEST_F(UninstallHeld, ContinueLeavesTheHeldFileToTheRestartAndSaysSo) {
 
   ASSERT_EQ(texts.size(), 3u);
   EXPECT_EQ(texts[1], Replace(ProgramString(MSG_FILES_IN_USE), L"%s", L"kexext.dll"));
-  EXPECT_EQ(texts[2], ProgramString(MSG_UNINSTALL_DONE) + L"\n" + ProgramString(MSG_RESTART_COMPLETES));
+  const bool nt_family = !testenv::IsWin9xFamily();
+  EXPECT_EQ(texts[2], ProgramString(MSG_UNINSTALL_DONE) + L"\n" +
+                          (nt_family ? Replace(ProgramString(MSG_DELETE_BY_HAND), L"%s",
+                                               testenv::AnsiToWide(installation / "kexext.dll"))
+                                     : ProgramString(MSG_RESTART_COMPLETES)));
   EXPECT_TRUE(ended);
   EXPECT_EQ(code, 0u);
   EXPECT_TRUE(batch_gone);
   EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"kexext.dll = data"}));
   ASSERT_TRUE(SimulateRestart());
-  if (testenv::IsWin9xFamily()) RemoveDirectoryA(installation.Folder().c_str());  // no folders there
-  EXPECT_FALSE(testenv::PathExists(installation.Folder()));
+  EXPECT_EQ(Tree(installation.Folder()),
+            nt_family ? std::vector<std::string>{"kexext.dll = data"} : std::vector<std::string>{});
 }
 
 // Listed entries too long under the long form of the folder make the

@@ -345,16 +345,24 @@ TEST_F(UninstallRun, ProgramFileHeldOpenLeadsToTheWarningAndHarmsNothingElse) {
   ASSERT_TRUE(ended);
   EXPECT_EQ(code, 0u);
   ASSERT_NE(notice, nullptr) << "no notice from the /warning run";
-  // The program file goes at the next restart, which the notice says.
-  EXPECT_EQ(notice_text, ProgramString(MSG_UNINSTALL_DONE) + L"\n" + ProgramString(MSG_RESTART_COMPLETES));
+  // On the 9x family the program file goes at the next restart, which the
+  // notice says. On the NT family a file held without delete sharing cannot
+  // be moved out of the folder, and is never noted by its own name there:
+  // the notice asks the user to delete it.
+  const bool nt_family = !testenv::IsWin9xFamily();
+  std::wstring by_hand = ProgramString(MSG_DELETE_BY_HAND);
+  by_hand.replace(by_hand.find(L"%s"), 2, testenv::AnsiToWide(installation.Program()));
+  EXPECT_EQ(notice_text, ProgramString(MSG_UNINSTALL_DONE) + L"\n" +
+                             (nt_family ? by_hand : ProgramString(MSG_RESTART_COMPLETES)));
   EXPECT_TRUE(information_icon);
   EXPECT_TRUE(batch_gone);
   EXPECT_EQ(tree_during_notice,
             (std::vector<std::string>{"mine.txt = user data", "uninstall.exe = " + ProgramSummary()}));
-  // Wine's restart carries it out; the user's file keeps the folder.
+  // Wine's restart carries out what was noted; the user's file keeps the folder.
   testenv::ProgramRun boot;
   ASSERT_TRUE(boot.Start("wineboot.exe", "-r", TempPath()) && boot.Wait(60000));
-  EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"mine.txt = user data"}));
+  EXPECT_EQ(Tree(installation.Folder()), nt_family ? tree_during_notice
+                                                   : std::vector<std::string>{"mine.txt = user data"});
 }
 
 // An installation whose list names its one file "a.txt".
@@ -514,7 +522,7 @@ struct PlantedLink {
 };
 const PlantedLink kPlantedLinks[] = {
     {"linkdir", "precious"}, {"data", "shared"},       {"readme.txt", "victim.txt"},
-    {"plugins", "empty"},    {"dangling", "nothing"},
+    {"plugins", "empty"},    {"dangling", "nothing"},      {"zobrix.gid", "victim.txt"},
 };
 
 // One shell run over every planted link: command holds %L and %T for the
@@ -562,6 +570,11 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
   RemoveLinksAtEnd remove_links{installation, outside.Path(), links};
   if (links) {
     ASSERT_TRUE(ForEachPlantedLink(installation, outside.Path(), "ln -s '%T' '%L'"));
+    // A read-only hard link: its attributes are its outside twin's too.
+    ASSERT_TRUE(testenv::WriteFileBytes(outside / "twin.txt", "twin"));
+    ASSERT_TRUE(SetFileAttributesA((outside / "twin.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CreateHardLinkA((installation / "hard.txt").c_str(), (outside / "twin.txt").c_str(),
+                                nullptr));
   }
   std::string sibling_name = "sibling_" + std::to_string(GetCurrentProcessId()) + ".txt";
   std::string sibling = TempPath() + sibling_name;
@@ -602,7 +615,8 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
       "data\r\n" +
       "readme.txt\r\n" +
       "plugins\r\n" +
-      "dangling\r\n"));
+      "dangling\r\n" +
+      "hard.txt\r\n"));
   DWORD code = 1;
   ASSERT_TRUE(RunProgram(installation, "/s", &code));
   EXPECT_EQ(code, 0u);
@@ -610,10 +624,17 @@ TEST_F(UninstallRun, EntriesOutsideTheFolderDeleteNothingOutsideIt) {
   std::string bytes;
   EXPECT_TRUE(testenv::ReadFileBytes(sibling, &bytes));
   EXPECT_EQ(bytes, "sibling");
-  EXPECT_EQ(Tree(outside.Path()),
-            (std::vector<std::string>{"absolute.txt = absolute", "empty\\", "precious\\",
-                                      "precious\\p1.txt = p1", "shared\\", "shared\\core.dat = core",
-                                      "victim.txt = victim"}));
+  std::vector<std::string> expected_outside = {"absolute.txt = absolute", "empty\\", "precious\\",
+                                                "precious\\p1.txt = p1", "shared\\",
+                                                "shared\\core.dat = core", "victim.txt = victim"};
+  if (links) {
+    expected_outside.insert(expected_outside.end() - 1, "twin.txt = twin");
+    EXPECT_FALSE(testenv::PathExists(installation / "hard.txt"));
+    EXPECT_EQ(GetFileAttributesA((outside / "twin.txt").c_str()) & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    SetFileAttributesA((outside / "twin.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+  EXPECT_EQ(Tree(outside.Path()), expected_outside);
   // Each link is gone (deleted as a link) or still leads where it did.
   if (links) {
     EXPECT_TRUE(ForEachPlantedLink(installation, outside.Path(),

@@ -596,6 +596,33 @@ TEST(RegistryFamily, LayerSeesTheRequestedFamily) {
   EXPECT_EQ(GetNtVersion() == 0, testenv::RequestedFamily() == "9x");
 }
 
+// On 64-bit Windows each view is the one named, for the x86_64 build too,
+// which must remove what an i686 version left in the 32-bit view. Read with
+// the plain calls in the view named and in the other one.
+TEST(RegistryViews, EachViewIsTheOneNamedInEitherKindOfProcess) {
+  if (!HasTwoRegistryViews()) GTEST_SKIP() << "one registry view on this system";
+  const char key[] = "Software\\ZobrixViewTest";
+  auto exists_in = [&](REGSAM view) {
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS)
+      return false;
+    RegCloseKey(handle);
+    return true;
+  };
+  for (RegView view : {RegView32, RegView64}) {
+    SCOPED_TRACE(view == RegView32 ? "32-bit view" : "64-bit view");
+    const REGSAM named = view == RegView32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    const REGSAM other = view == RegView32 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key, "Name", "value", view));
+    EXPECT_TRUE(exists_in(named));
+    EXPECT_FALSE(exists_in(other));
+    DeleteRegTree(HKEY_LOCAL_MACHINE, key, view == RegView32 ? RegView64 : RegView32);
+    EXPECT_TRUE(exists_in(named)) << "removed through the other view";
+    DeleteRegTree(HKEY_LOCAL_MACHINE, key, view);
+    EXPECT_FALSE(exists_in(named));
+  }
+}
+
 // --- The guard that the tests above rely on -------------------------------
 
 TEST(RegistryGuardTest, PutsBackValuesTypesAndSubkeys) {

@@ -186,6 +186,33 @@ class ShellExtensionTest : public testing::Test {
   std::vector<std::unique_ptr<testenv::RegistryGuard>> guards_;
 };
 
+// The head of a library built for this test's machine: its registry view
+// is this process's own.
+std::string OwnMachineLibrary() {
+  std::string head(0x80, '\0');
+  head[0] = 'M';
+  head[1] = 'Z';
+  head[0x3C] = 0x40;
+#ifdef _WIN64
+  const char machine[2] = {'\x64', '\x86'};
+#else
+  const char machine[2] = {'\x4C', '\x01'};
+#endif
+  head.replace(0x40, 6, std::string("PE\0\0", 4) + machine[0] + machine[1]);
+  return head;
+}
+
+#ifdef _WIN64
+bool ClassKeyIn(REGSAM view) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + Clsid).c_str(), 0,
+                    KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+#endif
+
 TEST_F(ShellExtensionTest, RegistersOnceAndRemovesWhatItWrote) {
   const RegistryKeySnapshot clean = World();
   Update(false);
@@ -197,7 +224,7 @@ TEST_F(ShellExtensionTest, RegistersOnceAndRemovesWhatItWrote) {
     ASSERT_TRUE(testenv::RemoveKeyTree(HKEY_CLASSES_ROOT, "Zobrix.ZIP"));
     const RegistryKeySnapshot before = World();
     if (library) {
-      ASSERT_TRUE(testenv::WriteFileBytes(library_, "MZ"));
+      ASSERT_TRUE(testenv::WriteFileBytes(library_, OwnMachineLibrary()));
     }
     const RegistryKeySnapshot expected = Registered(before, library ? library_ : "");
     for (int run = 1; run <= 2; ++run) {
@@ -210,6 +237,16 @@ TEST_F(ShellExtensionTest, RegistersOnceAndRemovesWhatItWrote) {
     EXPECT_EQ("", testenv::DescribeTreeDifference(Removed(before), World())) << "removal";
     DeleteFileA(library_.c_str());
   }
+#ifdef _WIN64
+  // A 32-bit library (or one that cannot be read as a 64-bit one) is for
+  // 32-bit processes, which read the 32-bit view.
+  ASSERT_TRUE(testenv::WriteFileBytes(library_, "MZ"));
+  Update(true);
+  EXPECT_TRUE(ClassKeyIn(KEY_WOW64_32KEY));
+  EXPECT_FALSE(ClassKeyIn(KEY_WOW64_64KEY));
+  Update(false);
+  EXPECT_FALSE(ClassKeyIn(KEY_WOW64_32KEY));
+#endif
 }
 
 }  // namespace
