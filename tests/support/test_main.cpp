@@ -209,33 +209,63 @@ bool ProcessRuns(const wchar_t* name) {
   return found;
 }
 
-// Whether a program of this prefix can show a window that the tests find:
-// a copy of this program shows a dialog, which is looked for and closed
-// from here as the tests do it. Empty when it can, else why not. Under Wine
-// the first window of a session starts the desktop process; when that does
-// not answer in time, no window of the session can be shown.
-std::string CheckWindowCanBeShown() {
-  watchdog.Begin("window check");
+// Under Wine the first window of a session starts the desktop process
+// (explorer.exe /desktop, the 64-bit one in a 64-bit prefix) and gives it
+// 10 s to answer; past that the session's desktop is left unusable and no
+// window can be shown. Started here first, it gets the longer wait that a
+// loaded machine needs. Empty once it runs, else why it could not start.
+std::string StartDesktop() {
+  if (ProcessRuns(L"explorer.exe")) return "";
+  wchar_t command_line[] = L"\"C:\\windows\\system32\\explorer.exe\" /desktop";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  PVOID redirection = nullptr;
+  const BOOL redirected = Wow64DisableWow64FsRedirection(&redirection);
+  const DWORD start = GetTickCount();
+  const BOOL started = CreateProcessW(nullptr, command_line, nullptr, nullptr, FALSE, 0, nullptr,
+                                      L"C:\\windows\\system32", &startup, &info);
+  const DWORD error = GetLastError();
+  if (redirected) Wow64RevertWow64FsRedirection(redirection);
+  if (!started) return "cannot start Wine's desktop process (error " + std::to_string(error) + ")";
+  const DWORD idle = WaitForInputIdle(info.hProcess, testenv::kWaitMs);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  std::fprintf(stderr, "window check: Wine's desktop process %s after %lu ms\n",
+               idle == 0 ? "answered" : "did not answer", static_cast<unsigned long>(GetTickCount() - start));
+  return "";
+}
+
+// A copy of this program shows a dialog, which is found and closed from
+// here as the tests do it. Empty when that worked, else what went wrong.
+std::string ShowDialogInCopy() {
   char self[MAX_PATH];
   DWORD length = GetModuleFileNameA(nullptr, self, sizeof(self));
-  std::string reason;
-  testenv::ProgramRun child;
-  if (length == 0 || length >= sizeof(self) || !child.Start(self, kDialogSwitch)) {
-    reason = "this test program cannot start a copy of itself (error " + std::to_string(GetLastError()) + ")";
-  } else {
-    HWND dialog = testenv::WaitForWindow(child.ProcessId(), testenv::kWaitMs);
-    DWORD code = 0;
-    if (dialog) {
-      if (!testenv::PressCloseBox(dialog) || !child.Wait(testenv::kWaitMs, &code) || code != 0)
-        reason = "a dialog was shown but could not be closed";
-    } else if (child.Wait(0, &code)) {
-      reason = "a dialog box of a program of this prefix failed (error " + std::to_string(code) + ")";
-    } else {
-      reason = "a program of this prefix showed no dialog within " + std::to_string(testenv::kWaitMs / 1000) + " s";
-    }
-    if (!reason.empty())
-      reason += ProcessRuns(L"explorer.exe") ? "; Wine's desktop process explorer.exe runs"
-                                              : "; Wine's desktop process explorer.exe is not running";
+  testenv::ProgramRun copy;
+  if (length == 0 || length >= sizeof(self) || !copy.Start(self, kDialogSwitch))
+    return "this test program cannot start a copy of itself (error " + std::to_string(GetLastError()) + ")";
+  HWND dialog = testenv::WaitForWindow(copy.ProcessId(), testenv::kWaitMs);
+  DWORD code = 0;
+  if (dialog) {
+    if (testenv::PressCloseBox(dialog) && copy.Wait(testenv::kWaitMs, &code) && code == 0) return "";
+    return "a dialog was shown but could not be closed";
+  }
+  if (copy.Wait(0, &code))
+    return "a dialog box of a program of this prefix failed (error " + std::to_string(code) + ")";
+  return "a program of this prefix showed no dialog within " + std::to_string(testenv::kWaitMs / 1000) + " s";
+}
+
+// Whether a program of this prefix can show a window that the tests find:
+// empty when it can, else why not.
+std::string CheckWindowCanBeShown() {
+  watchdog.Begin("window check");
+  // the dialog decides; the desktop's start only explains a failure
+  const std::string desktop = StartDesktop();
+  std::string reason = ShowDialogInCopy();
+  if (!reason.empty()) {
+    if (!desktop.empty()) reason += "; " + desktop;
+    reason += ProcessRuns(L"explorer.exe") ? "; Wine's desktop process explorer.exe runs"
+                                            : "; Wine's desktop process explorer.exe is not running";
   }
   testenv::EndProcessesStartedByTest();
   watchdog.End();
