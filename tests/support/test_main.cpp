@@ -210,10 +210,11 @@ bool ProcessRuns(const wchar_t* name) {
 }
 
 // Under Wine the first window of a session starts the desktop process
-// (explorer.exe /desktop, the 64-bit one in a 64-bit prefix) and gives it
-// 10 s to answer; past that the session's desktop is left unusable and no
-// window can be shown. Started here first, it gets the longer wait that a
-// loaded machine needs. Empty once it runs, else why it could not start.
+// (explorer.exe /desktop, the 64-bit one in a 64-bit prefix) and waits at
+// most 10 s for it, and two programs that make their first window at once
+// may each start one. Started here, alone and before any window, it gets
+// the longer wait that a loaded machine may need, and says how long it took.
+// Empty once it runs, else why it could not start.
 std::string StartDesktop() {
   if (ProcessRuns(L"explorer.exe")) return "";
   wchar_t command_line[] = L"\"C:\\windows\\system32\\explorer.exe\" /desktop";
