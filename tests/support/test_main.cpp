@@ -23,19 +23,19 @@ const int kExitWatchdog = 124;   // a test ran past its limit
 // what it waits for: a test that waits for ever would hold up the whole run.
 class Watchdog {
  public:
-  void Start(DWORD limit_seconds) {
-    limit_ms_ = limit_seconds * 1000;
+  void Start() {
     InitializeCriticalSection(&lock_);
     HANDLE thread = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
     if (thread) CloseHandle(thread);
   }
-  void Begin(const std::string& name) {
+  void Begin(const std::string& name, DWORD limit_seconds) {
     EnterCriticalSection(&lock_);
     name_ = name;
     started_ = GetTickCount();
+    limit_ms_ = limit_seconds * 1000;
     LeaveCriticalSection(&lock_);
   }
-  void End() { Begin(""); }
+  void End() { Begin("", 0); }
 
  private:
   static DWORD WINAPI Watch(LPVOID param) {
@@ -45,8 +45,9 @@ class Watchdog {
       EnterCriticalSection(&self->lock_);
       const std::string name = self->name_;
       const DWORD elapsed = GetTickCount() - self->started_;
+      const DWORD limit = self->limit_ms_;
       LeaveCriticalSection(&self->lock_);
-      if (name.empty() || elapsed < self->limit_ms_) continue;
+      if (name.empty() || elapsed < limit) continue;
       const std::string waits = testenv::CurrentWait();
       std::fprintf(stderr, "[watchdog] %s still running after %lu s: %s\n", name.c_str(),
                    static_cast<unsigned long>(elapsed / 1000),
@@ -66,10 +67,13 @@ class Watchdog {
 };
 
 Watchdog watchdog;
+// --watchdog=SECONDS: the limit of one test (the longest, a sweep of setups,
+// takes about a minute on a loaded machine)
+DWORD test_limit_seconds = 240;
 
 class WatchdogListener : public testing::EmptyTestEventListener {
   void OnTestStart(const testing::TestInfo& test) override {
-    watchdog.Begin(std::string(test.test_suite_name()) + "." + test.name());
+    watchdog.Begin(std::string(test.test_suite_name()) + "." + test.name(), test_limit_seconds);
   }
   void OnTestEnd(const testing::TestInfo&) override { watchdog.End(); }
 };
@@ -259,7 +263,8 @@ std::string ShowDialogInCopy() {
 // Whether a program of this prefix can show a window that the tests find:
 // empty when it can, else why not.
 std::string CheckWindowCanBeShown() {
-  watchdog.Begin("window check");
+  // its own waits are bounded: the desktop's start, the dialog, its end
+  watchdog.Begin("window check", 4 * testenv::kWaitMs / 1000);
   // the dialog decides; the desktop's start only explains a failure
   const std::string desktop = StartDesktop();
   std::string reason = ShowDialogInCopy();
@@ -288,12 +293,9 @@ int main(int argc, char** argv) {
   // the names of its last tests with it.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   testing::InitGoogleTest(&argc, argv);
-  // --watchdog=SECONDS: the limit of one test (the longest, a sweep of
-  // setups, takes about a minute on a loaded machine)
-  DWORD limit_seconds = 240;
   for (int i = 1; i < argc; ++i)
-    if (std::strncmp(argv[i], "--watchdog=", 11) == 0) limit_seconds = std::strtoul(argv[i] + 11, nullptr, 10);
-  watchdog.Start(limit_seconds);
+    if (std::strncmp(argv[i], "--watchdog=", 11) == 0) test_limit_seconds = std::strtoul(argv[i] + 11, nullptr, 10);
+  watchdog.Start();
   testing::UnitTest::GetInstance()->listeners().Append(new WatchdogListener);
   testing::UnitTest::GetInstance()->listeners().Append(new PerTestIsolation);
   if (!testing::GTEST_FLAG(list_tests)) {
