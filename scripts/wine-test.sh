@@ -90,10 +90,10 @@ if [ "$family" = 9x ]; then
 fi
 
 # Before its first test the program checks that a program of this prefix
-# can show a window (the first window of a Wine session starts the desktop
-# process, which may not answer in time on a loaded machine; then no window
-# of that session can be shown) and ends with code 75 when it cannot. Once
-# more in a new session, then the suite stops with the reason.
+# can show a window, and ends with code 75 when it cannot: a Wine session
+# was seen on a loaded machine in which no program could show one, while a
+# new session in a copy of the same prefix could. Once more in a new
+# session, then the suite stops with the reason.
 report=$(mktemp)
 export WINDOW_CHECK_REPORT=$(to_windows_path "$report")
 for attempt in 1 2; do
