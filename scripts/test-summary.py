@@ -17,6 +17,8 @@ import xml.etree.ElementTree as ET
 TREES = ("host", "win64", "win32")
 WHERE = re.compile(r"^wine-test\.sh: (i686 in a 32-bit prefix|i686 under WoW64 in a 64-bit prefix|x86_64 in a 64-bit prefix)", re.M)
 SKIP = re.compile(r"^SKIP: (.*)$", re.M)
+# why a suite stopped early: no window in its prefix, or a test past its limit
+STOPPED = re.compile(r"^(?:wine-test\.sh: (no window can be shown in this prefix.*)|(\[watchdog\] .*))$", re.M)
 
 
 def rows(path):
@@ -29,6 +31,9 @@ def rows(path):
         elif status == "fail":
             failure = case.find("failure")
             reason = failure.get("message", "") if failure is not None else ""
+            stopped = STOPPED.findall(out)
+            if stopped:
+                reason = "".join(stopped[-1])
             result = "FAILED" + (f" ({reason})" if reason else "")
         else:
             reasons = SKIP.findall(out)

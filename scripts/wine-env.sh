@@ -69,19 +69,23 @@ ensure_display() {
 # ARCH, which is made once beside DIR's parent and reused (copying takes about
 # a second, booting a new prefix far longer).
 make_prefix() {
-  local arch=$1 dir=$2 template
+  local arch=$1 dir=$2 template booted
   template=$(dirname "$dir")/template-$arch
   mkdir -p "$(dirname "$dir")"
   (
     flock 9
     if [ ! -f "$template/.ready" ]; then
       rm -rf "$template"
+      # bounded: the suites that wait on the lock wait no longer than this
       if [ "$arch" = 64 ]; then
-        WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$WINE" wineboot -i >/dev/null 2>&1
+        WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" timeout 600 "$WINE" wineboot -i >/dev/null 2>&1
+        booted=$?
       else
-        WINEPREFIX=$template WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$WINE" wineboot -i >/dev/null 2>&1
+        WINEPREFIX=$template WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" timeout 600 "$WINE" wineboot -i >/dev/null 2>&1
+        booted=$?
       fi
-      WINEPREFIX=$template "$WINESERVER" -w
+      WINEPREFIX=$template timeout 120 "$WINESERVER" -w || WINEPREFIX=$template "$WINESERVER" -k
+      [ $booted != 124 ] || { echo "wine-test.sh: booting the template prefix took over 600 s" >&2; exit 1; }
       [ -f "$template/system.reg" ] || exit 1
       # Wine links the user's Desktop, Documents and the like to the Linux
       # home folder, which every prefix shares: a shortcut written in one

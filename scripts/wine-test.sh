@@ -14,6 +14,9 @@
 # - for --family 9x the program runs as a copy named <name>_98.exe, and that name
 #   and uninstall.exe get Version=win98 under HKCU\Software\Wine\AppDefaults.
 # Exit code 77 means the test could not run here (CTest reports it as skipped).
+# A test program that finds no window can be shown in the prefix (exit code
+# 75) gets a second try in a new Wine session; when that fails too the
+# suite fails at once with the reason, before any test ran.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 arch=64 family=nt prefix= locale=zh_CN.UTF-8 uninstall= without_32bit=
@@ -86,8 +89,25 @@ if [ "$family" = 9x ]; then
   set_win98 "uninstall.exe"
 fi
 
-"$WINE" "$run" "$@"
-rc=$?
-echo "wine-test.sh: $(basename "$run") ended with exit code $rc" >&2
-"$WINESERVER" -k 2>/dev/null
+# Before its first test the program checks that a program of this prefix
+# can show a window, and ends with code 75 when it cannot: a Wine session
+# was seen on a loaded machine in which no program could show one, while a
+# new session in a copy of the same prefix could. Once more in a new
+# session, then the suite stops with the reason.
+report=$(mktemp)
+export WINDOW_CHECK_REPORT=$(to_windows_path "$report")
+for attempt in 1 2; do
+  "$WINE" "$run" "$@"
+  rc=$?
+  echo "wine-test.sh: $(basename "$run") ended with exit code $rc" >&2
+  "$WINESERVER" -k 2>/dev/null
+  [ $rc = 75 ] || break
+  timeout 60 "$WINESERVER" -w
+  [ $attempt = 1 ] && echo "wine-test.sh: no window could be shown ($(cat "$report")); trying once more in a new Wine session" >&2
+done
+if [ $rc = 75 ]; then
+  echo "wine-test.sh: no window can be shown in this prefix, no test ran: $(cat "$report")" >&2
+  rc=1
+fi
+rm -f "$report"
 exit $rc

@@ -7,11 +7,11 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "res/resource.h"
@@ -24,7 +24,7 @@
 
 namespace {
 
-const DWORD kTimeoutMs = 20000;
+const DWORD kTimeoutMs = testenv::kWaitMs;
 
 std::string TraceProgram() {
   char path[MAX_PATH];
@@ -57,6 +57,8 @@ std::vector<TraceRun> WaitForRuns(const std::string& program, size_t count) {
 
 // A window of class "MS_WINHELP" on a thread of its own: WinHelpA finds it
 // and hands it each request in WM_COPYDATA instead of starting the viewer.
+// The thread ends on WM_QUIT, which reaches it whether or not its window
+// was ever created.
 class HelpViewerStandIn {
  public:
   struct Request {
@@ -64,18 +66,36 @@ class HelpViewerStandIn {
     LONG data;
     std::string file;
   };
-  HelpViewerStandIn() : thread_([this] { Run(); }) {
-    while (!ready_) Sleep(10);
+  HelpViewerStandIn() {
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, &thread_id_);
+    if (thread_ && WaitForSingleObject(ready_, testenv::kWaitMs) != WAIT_OBJECT_0)
+      std::fprintf(stderr, "the help viewer stand-in did not start within %lu ms\n",
+                   static_cast<unsigned long>(testenv::kWaitMs));
   }
   ~HelpViewerStandIn() {
-    PostMessageA(window_, WM_CLOSE, 0, 0);
-    thread_.join();
+    if (thread_) {
+      testenv::WaitingFor note("the end of the help viewer stand-in's thread");
+      PostThreadMessageA(thread_id_, WM_QUIT, 0, 0);
+      if (WaitForSingleObject(thread_, 10000) != WAIT_OBJECT_0)
+        std::fprintf(stderr, "the help viewer stand-in's thread did not end: left behind\n");
+      CloseHandle(thread_);
+    }
+    CloseHandle(ready_);
+  }
+  HelpViewerStandIn(const HelpViewerStandIn&) = delete;
+  HelpViewerStandIn& operator=(const HelpViewerStandIn&) = delete;
+  // Whether its window exists; else why not.
+  ::testing::AssertionResult Ready() const {
+    if (window_) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the help viewer stand-in has no window (error " << create_error_ << ")";
   }
   std::vector<Request> Requests() {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
   }
   std::vector<Request> WaitForRequests(size_t count) {
+    testenv::WaitingFor note(std::to_string(count) + " requests to the help viewer stand-in");
     for (DWORD waited = 0; Requests().size() < count && waited < kTimeoutMs; waited += 50) Sleep(50);
     return Requests();
   }
@@ -96,29 +116,36 @@ class HelpViewerStandIn {
       self->requests_.push_back(request);
       return TRUE;
     }
-    if (message == WM_DESTROY) PostQuitMessage(0);
     return DefWindowProcA(window, message, wparam, lparam);
   }
-  void Run() {
+  static DWORD WINAPI Run(LPVOID param) {
+    auto* self = static_cast<HelpViewerStandIn*>(param);
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // the queue that WM_QUIT is posted to
     WNDCLASSA window_class = {};
     window_class.lpfnWndProc = WindowProc;
     window_class.hInstance = GetModuleHandleA(nullptr);
     window_class.lpszClassName = "MS_WINHELP";
     RegisterClassA(&window_class);
-    window_ = CreateWindowA("MS_WINHELP", "help viewer stand-in", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                            nullptr, window_class.hInstance, nullptr);
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ready_ = true;
-    MSG message;
+    HWND window = CreateWindowA("MS_WINHELP", "help viewer stand-in", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                nullptr, window_class.hInstance, nullptr);
+    if (window) SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    else self->create_error_ = GetLastError();
+    self->window_ = window;
+    SetEvent(self->ready_);
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    if (window) DestroyWindow(window);
     UnregisterClassA("MS_WINHELP", window_class.hInstance);
+    return 0;
   }
 
   std::mutex mutex_;
   std::vector<Request> requests_;
   HWND window_ = nullptr;
-  volatile bool ready_ = false;
-  std::thread thread_;
+  DWORD create_error_ = 0;
+  HANDLE ready_ = nullptr;
+  HANDLE thread_ = nullptr;
+  DWORD thread_id_ = 0;
 };
 
 ::testing::AssertionResult AskedFor(const std::vector<HelpViewerStandIn::Request>& requests,
@@ -290,6 +317,7 @@ TEST(CompletionDialog, ButtonsStartTheArchiverAndOpenItsFilesAndHelp) {
   DocumentViewer viewer;
   HelpViewerStandIn help;
   ASSERT_TRUE(installation.Ready() && viewer.Ready());
+  ASSERT_TRUE(help.Ready());
   testenv::ProgramRun run;
   ASSERT_TRUE(installation.Start(run, "/setup"));
   HWND dialog = ConfirmSetup(run);
@@ -349,6 +377,7 @@ TEST(DialogHelp, SetupDialogAsksForItsContextOnF1AndAnyHelpButtonNotification) {
   Installation installation;
   HelpViewerStandIn help;
   ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(help.Ready());
   testenv::ProgramRun run;
   ASSERT_TRUE(installation.Start(run, "/setup"));
   HWND dialog = testenv::WaitForWindow(run.ProcessId(), kTimeoutMs);
@@ -370,6 +399,7 @@ TEST(DialogHelp, ContextItemsDialogAsksOnlyForItsOwnContext) {
   Installation installation;
   HelpViewerStandIn help;
   ASSERT_TRUE(installation.Ready());
+  ASSERT_TRUE(help.Ready());
   testenv::ProgramRun run;
   ASSERT_TRUE(installation.Start(run, "/setup"));
   HWND setup = testenv::WaitForWindow(run.ProcessId(), kTimeoutMs);

@@ -16,7 +16,7 @@ namespace {
 
 using testenv::ProgramRun;
 
-const DWORD kStartTimeoutMs = 20000;
+const DWORD kStartTimeoutMs = testenv::kWaitMs;
 
 // A copy of the program in a folder of its own with an installation beside
 // it, so that an uninstall started by mistake would show (and delete).

@@ -24,7 +24,7 @@ namespace {
 
 using namespace setup_e2e;
 
-const DWORD kTimeoutMs = 20000;
+const DWORD kTimeoutMs = testenv::kWaitMs;
 const size_t kLastMarkerOffset = 130816;
 
 // The program's texts are code page 936 bytes under the locale of these runs.

@@ -249,7 +249,7 @@ class FirstWrite {
 ::testing::AssertionResult StartSetup(testenv::ProgramRun* setup, const FirstWrite& first_write) {
   if (!setup->Start(std::string(kInstall) + "\\uninstall.exe", "/setup /s", kInstall))
     return ::testing::AssertionFailure() << "cannot start the setup";
-  if (!first_write.Wait(30000)) return ::testing::AssertionFailure() << "the setup wrote nothing";
+  if (!first_write.Wait(testenv::kWaitMs)) return ::testing::AssertionFailure() << "the setup wrote nothing";
   return ::testing::AssertionSuccess();
 }
 
@@ -272,7 +272,7 @@ struct Cut {
     if (!started) return started;
     Sleep(at_ms);
     *ended_before = !TerminateProcess(setup.ProcessHandle(), 1);
-    if (!setup.Wait(10000)) return ::testing::AssertionFailure() << "the setup did not end";
+    if (!setup.Wait(testenv::kWaitMs)) return ::testing::AssertionFailure() << "the setup did not end";
     *state = ExportState();
     ::testing::AssertionResult uninstalled = Uninstall();
     if (!uninstalled) return uninstalled;

@@ -19,7 +19,7 @@ namespace {
 
 using namespace setup_e2e;
 
-const DWORD kTimeoutMs = 20000;
+const DWORD kTimeoutMs = testenv::kWaitMs;
 const char kSettings[] = "Software\\Zobrix";
 const int kBoxCount = 18;  // 5101..5118
 

@@ -650,7 +650,7 @@ TEST_F(SetupRoad, UninstallRefusesAFolderTooLongForTheSystem) {
       // the question first, then the refusal
       std::vector<std::wstring> texts;
       for (int box_number = 0; box_number < 2; ++box_number) {
-        HWND box = uninstall_e2e::WaitForMessageBoxWithCaption(uninstall_e2e::ProgramString(5104), 20000);
+        HWND box = uninstall_e2e::WaitForMessageBoxWithCaption(uninstall_e2e::ProgramString(5104), testenv::kWaitMs);
         if (!box) break;
         std::wstring text;
         for (const auto& control : testenv::ChildControls(box))

@@ -22,7 +22,7 @@ namespace {
 
 const char UninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver";
-const DWORD TimeoutMs = 30000;
+const DWORD TimeoutMs = testenv::kWaitMs;
 
 std::string ReadString(const char* key_path, const char* name) {
   HKEY key;

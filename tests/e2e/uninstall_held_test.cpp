@@ -83,9 +83,9 @@ std::wstring Replace(std::wstring text, const std::wstring& what, const std::wst
 // Starts an interactive run and answers its confirmation with Yes.
 bool StartConfirmed(const Installation& installation, testenv::ProgramRun* run) {
   if (!run->Start(installation.Program(), "", TempPath())) return false;
-  HWND confirmation = testenv::WaitForWindow(run->ProcessId(), 20000);
+  HWND confirmation = testenv::WaitForWindow(run->ProcessId(), testenv::kWaitMs);
   return confirmation && testenv::MessageBoxText(confirmation) == ProgramString(MSG_CONFIRM_UNINSTALL) &&
-         testenv::PressButton(confirmation, IDYES) && testenv::WaitForWindowGone(confirmation, 10000);
+         testenv::PressButton(confirmation, IDYES) && testenv::WaitForWindowGone(confirmation, testenv::kWaitMs);
 }
 
 class UninstallHeld : public testing::Test {
@@ -221,7 +221,7 @@ TEST_F(UninstallHeld, QuestionNamesTheHolderAndRetryFinishesWithNothingNoted) {
 
   testenv::ProgramRun run;
   ASSERT_TRUE(StartConfirmed(installation, &run));
-  HWND question = testenv::WaitForWindow(run.ProcessId(), 20000);
+  HWND question = testenv::WaitForWindow(run.ProcessId(), testenv::kWaitMs);
   ASSERT_NE(question, nullptr) << "no question about the running archiver";
   // Wine's Restart Manager names no program: the question names the file.
   EXPECT_EQ(testenv::WindowText(question), L"Library caption");
@@ -234,8 +234,8 @@ TEST_F(UninstallHeld, QuestionNamesTheHolderAndRetryFinishesWithNothingNoted) {
 
   // Retry while the archiver still runs asks again.
   ASSERT_TRUE(testenv::PressButton(question, IDRETRY));
-  ASSERT_TRUE(testenv::WaitForWindowGone(question, 10000));
-  question = testenv::WaitForWindow(run.ProcessId(), 20000);
+  ASSERT_TRUE(testenv::WaitForWindowGone(question, testenv::kWaitMs));
+  question = testenv::WaitForWindow(run.ProcessId(), testenv::kWaitMs);
   ASSERT_NE(question, nullptr) << "Retry did not check again";
   TerminateProcess(archiver.ProcessHandle(), 0);
   archiver.Wait(10000);
@@ -243,7 +243,7 @@ TEST_F(UninstallHeld, QuestionNamesTheHolderAndRetryFinishesWithNothingNoted) {
 
   // No notice of a restart: the run ends by itself.
   DWORD code = 1;
-  ASSERT_TRUE(run.Wait(30000, &code)) << "the program did not end";
+  ASSERT_TRUE(run.Wait(testenv::kWaitMs, &code)) << "the program did not end";
   EXPECT_EQ(code, 0u);
   EXPECT_TRUE(uninstall_e2e::WaitForSelfRemoval(installation));
   EXPECT_EQ(PendingRemovals().find(installation.Folder()), std::string::npos) << PendingRemovals();
@@ -267,14 +267,14 @@ TEST_F(UninstallHeld, ContinueLeavesTheHeldFileToTheRestartOrToTheUserAndSaysSo)
   std::vector<std::wstring> texts;
   // Yes to the confirmation, Cancel (go on) to the question, OK to the notice.
   for (int button : {IDYES, IDCANCEL, IDOK}) {
-    HWND box = testenv::WaitForWindow(run.ProcessId(), 20000);
+    HWND box = testenv::WaitForWindow(run.ProcessId(), testenv::kWaitMs);
     if (!box) break;
     texts.push_back(testenv::MessageBoxText(box));
     testenv::PressButton(box, button);
-    testenv::WaitForWindowGone(box, 10000);
+    testenv::WaitForWindowGone(box, testenv::kWaitMs);
   }
   DWORD code = 1;
-  bool ended = run.Wait(30000, &code);
+  bool ended = run.Wait(testenv::kWaitMs, &code);
   bool batch_gone = uninstall_e2e::WaitForBatchFileGone();
   CloseHandle(held);
 
@@ -313,10 +313,10 @@ TEST_F(UninstallHeld, OwnFileReachedByTheShortFormIsNeverNamed) {
     const std::wstring text = testenv::MessageBoxText(box);
     EXPECT_NE(text, named);
     ASSERT_TRUE(testenv::PressButton(box, text == named ? IDCANCEL : IDOK));
-    ASSERT_TRUE(testenv::WaitForWindowGone(box, 10000));
+    ASSERT_TRUE(testenv::WaitForWindowGone(box, testenv::kWaitMs));
   }
   DWORD code = 1;
-  ASSERT_TRUE(run.Wait(30000, &code)) << "the program did not end";
+  ASSERT_TRUE(run.Wait(testenv::kWaitMs, &code)) << "the program did not end";
   EXPECT_EQ(code, 0u);
   EXPECT_TRUE(uninstall_e2e::WaitForSelfRemoval(installation));
 }

@@ -145,7 +145,7 @@ bool InterpreterReadsDoubledPercent() {
   if (length == 0 || length >= sizeof(comspec)) return false;
   testenv::ProgramRun run;
   DWORD code = 0;
-  if (!run.Start(comspec, "/c \"" + batch + "\"") || !run.Wait(20000, &code)) return false;
+  if (!run.Start(comspec, "/c \"" + batch + "\"") || !run.Wait(testenv::kWaitMs, &code)) return false;
   answer = testenv::PathExists(probe / "a%b.txt") ? 0 : 1;
   return answer == 1;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/process_driver.h"
+
 namespace uninstall_e2e {
 
 // Temporary folder of this process (ends in a backslash); the program under
@@ -63,7 +65,7 @@ class Installation {
 // Runs the copied program with arguments, current folder TempPath(); true
 // when it ended within timeout_ms, with its exit code in *code.
 bool RunProgram(const Installation& installation, const std::string& arguments, DWORD* code,
-                DWORD timeout_ms = 30000);
+                DWORD timeout_ms = testenv::kWaitMs);
 
 // Waits until the program file, the installation folder and the batch file
 // with its folder are all gone (the batch file has run and deleted itself). On the 9x family

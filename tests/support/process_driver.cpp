@@ -6,9 +6,43 @@
 #include <map>
 #include <set>
 
+#include "common/exit_codes.h"
+#include "tests/support/temp_folder.h"
+
 namespace testenv {
 
 namespace {
+
+// The watchdog thread reads what the test thread writes.
+struct WaitNote {
+  WaitNote() { InitializeCriticalSection(&lock); }
+  CRITICAL_SECTION lock;
+  std::string text;
+};
+
+WaitNote& CurrentWaitNote() {
+  static WaitNote note;
+  return note;
+}
+
+std::string Exchange(const std::string& text) {
+  WaitNote& note = CurrentWaitNote();
+  EnterCriticalSection(&note.lock);
+  std::string previous = note.text;
+  note.text = text;
+  LeaveCriticalSection(&note.lock);
+  return previous;
+}
+
+std::string ProcessDescription(DWORD pid) {
+  return "process " + std::to_string(pid);
+}
+
+std::string ExitCodeDescription(DWORD code) {
+  std::string text = "exit code " + std::to_string(code);
+  if (code == kExitFailed) text += " (failed: the program could not do what it was started for)";
+  return text;
+}
 
 // Processes started through ProgramRun since the last test ended.
 std::vector<DWORD>& StartedProcesses() {
@@ -28,6 +62,18 @@ bool IsSystemProcess(const wchar_t* name) {
 }
 
 }  // namespace
+
+WaitingFor::WaitingFor(const std::string& what) : previous_(Exchange(what)) {}
+
+WaitingFor::~WaitingFor() { Exchange(previous_); }
+
+std::string CurrentWait() {
+  WaitNote& note = CurrentWaitNote();
+  EnterCriticalSection(&note.lock);
+  std::string text = note.text;
+  LeaveCriticalSection(&note.lock);
+  return text;
+}
 
 ProgramRun::~ProgramRun() {
   if (process_) {
@@ -60,7 +106,14 @@ bool ProgramRun::Start(const std::string& exe, const std::string& arguments, con
 
 bool ProgramRun::Wait(DWORD timeout_ms, DWORD* code) {
   if (!process_) return false;
-  if (WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0) return false;
+  WaitingFor note("the end of " + ProcessDescription(pid_));
+  if (WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0) {
+    // short polls stay quiet
+    if (timeout_ms >= 1000)
+      std::fprintf(stderr, "%s still runs after %lu ms\n", ProcessDescription(pid_).c_str(),
+                   static_cast<unsigned long>(timeout_ms));
+    return false;
+  }
   if (elapsed_ms_ == 0) elapsed_ms_ = GetTickCount() - started_;
   if (code) GetExitCodeProcess(process_, code);
   return true;
@@ -142,19 +195,27 @@ std::vector<HWND> TopLevelWindows(DWORD pid) {
 }
 
 HWND WaitForWindow(DWORD pid, DWORD timeout_ms, const std::wstring& class_name) {
+  const std::string what = "window" + (class_name.empty() ? std::string() : " of class " + Utf8(class_name)) +
+                           " of " + ProcessDescription(pid);
+  WaitingFor note("a " + what);
   DWORD start = GetTickCount();
   HANDLE process = pid == GetCurrentProcessId() ? nullptr : OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
   HWND found = nullptr;
   for (;;) {
     for (HWND window : TopLevelWindows(pid))
       if (!found && (class_name.empty() || ClassName(window) == class_name)) found = window;
-    if (found || GetTickCount() - start > timeout_ms) break;
+    if (found) break;
+    if (GetTickCount() - start > timeout_ms) {
+      std::fprintf(stderr, "WaitForWindow: no %s within %lu ms\n", what.c_str(),
+                   static_cast<unsigned long>(timeout_ms));
+      break;
+    }
     // a window shown just before the end was looked for above
     if (process && WaitForSingleObject(process, 50) == WAIT_OBJECT_0) {
       DWORD code = 0;
       GetExitCodeProcess(process, &code);
-      std::fprintf(stderr, "WaitForWindow: process %lu ended with exit code %lu before it showed a window\n",
-                   static_cast<unsigned long>(pid), static_cast<unsigned long>(code));
+      std::fprintf(stderr, "WaitForWindow: process %lu ended with %s before it showed a window\n",
+                   static_cast<unsigned long>(pid), ExitCodeDescription(code).c_str());
       break;
     }
     if (!process) Sleep(50);
@@ -164,9 +225,16 @@ HWND WaitForWindow(DWORD pid, DWORD timeout_ms, const std::wstring& class_name) 
 }
 
 bool WaitForWindowGone(HWND window, DWORD timeout_ms) {
+  char what[80];
+  std::snprintf(what, sizeof(what), "window %p to close", static_cast<void*>(window));
+  WaitingFor note(what);
   DWORD start = GetTickCount();
   while (IsWindow(window) && IsWindowVisible(window)) {
-    if (GetTickCount() - start > timeout_ms) return false;
+    if (GetTickCount() - start > timeout_ms) {
+      std::fprintf(stderr, "WaitForWindowGone: %s still shown after %lu ms\n", what,
+                   static_cast<unsigned long>(timeout_ms));
+      return false;
+    }
     Sleep(50);
   }
   return true;
@@ -245,11 +313,21 @@ bool PressCloseBox(HWND window) {
 }
 
 bool PressKey(HWND window, WORD virtual_key) {
+  // Right after a dialog that the window owned has closed, the focus may
+  // still name that dialog's control for a moment: a key posted there is
+  // lost. Wait until the focus is back inside the window, else give the key
+  // to the window itself (the dialog manager reads keys of the whole dialog).
   HWND target = window;
-  GUITHREADINFO gui = {};
-  gui.cbSize = sizeof(gui);
-  DWORD thread = GetWindowThreadProcessId(window, nullptr);
-  if (GetGUIThreadInfo(thread, &gui) && gui.hwndFocus) target = gui.hwndFocus;
+  const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  for (DWORD waited = 0; waited < 5000; waited += 50, Sleep(50)) {
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof(gui);
+    if (GetGUIThreadInfo(thread, &gui) && gui.hwndFocus &&
+        (gui.hwndFocus == window || IsChild(window, gui.hwndFocus))) {
+      target = gui.hwndFocus;
+      break;
+    }
+  }
   UINT scan = MapVirtualKeyW(virtual_key, 0);
   return PostMessageW(target, WM_KEYDOWN, virtual_key, 1 | (scan << 16)) &&
          PostMessageW(target, WM_KEYUP, virtual_key, 1 | (scan << 16) | 0xC0000000u);

@@ -9,6 +9,26 @@
 
 namespace testenv {
 
+// How long a test waits for what a program does (a window, its end, a
+// file): what a 2-core machine meets with several Wine suites running side
+// by side. Only a failing test waits this long.
+const DWORD kWaitMs = 60000;
+
+// What the running test waits for, for the watchdog's report: set for the
+// life of the object, then the text before it is back.
+class WaitingFor {
+ public:
+  explicit WaitingFor(const std::string& what);
+  ~WaitingFor();
+  WaitingFor(const WaitingFor&) = delete;
+  WaitingFor& operator=(const WaitingFor&) = delete;
+
+ private:
+  std::string previous_;
+};
+// The text of the innermost WaitingFor that lives, empty when none.
+std::string CurrentWait();
+
 struct ControlInfo {
   int id = 0;
   std::wstring class_name;
@@ -30,6 +50,7 @@ class ProgramRun {
   // exe and arguments form the command line "exe" args; cwd may be empty.
   bool Start(const std::string& exe, const std::string& arguments, const std::string& cwd = "");
   // True when the process ended within timeout_ms; its exit code goes to *code.
+  // A wait that runs out says so on the error stream.
   bool Wait(DWORD timeout_ms, DWORD* code = nullptr);
   bool Running() const;
   DWORD ProcessId() const { return pid_; }
@@ -56,7 +77,7 @@ std::vector<HWND> TopLevelWindows(DWORD pid);
 // Waits until the process shows a visible top-level window (and, when
 // class_name is not empty, one of that class, "#32770" for dialogs and
 // message boxes); null after timeout_ms, or as soon as the process has
-// ended, which it then reports on the error stream with its exit code.
+// ended; either is reported on the error stream (the end with its exit code).
 HWND WaitForWindow(DWORD pid, DWORD timeout_ms, const std::wstring& class_name = L"#32770");
 // Waits until the window is gone (destroyed or hidden).
 bool WaitForWindowGone(HWND window, DWORD timeout_ms);
