@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/exit_codes.h"
 #include "common/list_file.h"
 #include "common/path.h"
 #include "common/program_path.h"
@@ -54,7 +55,7 @@ void ShowUnsupportedFolder() {
               MB_ICONERROR | MB_SETFOREGROUND);
 }
 
-void RunUninstall(bool silent) {
+int RunUninstall(bool silent) {
   char program[1024];
   char folder[1024];
   // The long form first; the short one when the long one cannot be entered.
@@ -65,14 +66,14 @@ void RunUninstall(bool silent) {
     if (!GetShortProgramPath(program, sizeof(program)) ||
         !EnterProgramFolder(program, folder, sizeof(folder))) {
       if (!silent) ShowUnsupportedFolder();
-      return;
+      return kExitFailed;
     }
   }
 
   if (!silent &&
       MessageBoxA(nullptr, GetMsgText(MSG_CONFIRM_UNINSTALL), GetMsgText(MSG_UNINSTALL_CAPTION),
                   MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
-    return;
+    return kExitCancelled;
 
   char command[512];
   bool restart_completes = false;
@@ -80,8 +81,8 @@ void RunUninstall(bool silent) {
   {
     FileList list;
     if (!list.Open(kListName)) {
-      ShowListError();
-      return;
+      if (!silent) ShowListError();
+      return kExitFailed;
     }
     // Nothing is deleted unless everything can be: a listed path too long
     // for the ANSI calls would stay behind a half-removed installation.
@@ -90,7 +91,7 @@ void RunUninstall(bool silent) {
          !EnterProgramFolder(program, folder, sizeof(folder)) ||
          !EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH))) {
       if (!silent) ShowUnsupportedFolder();
-      return;
+      return kExitFailed;
     }
     if (!silent) AskWhileFilesAreHeld(list.Text(), list.Entries(), list.Count(), folder);
     CleanUpRegistry();
@@ -106,6 +107,27 @@ void RunUninstall(bool silent) {
     DeleteFileA(kListName);
   }
   if (restart_completes && !silent) restart_notice.Show();
-  if (!PrepareSelfRemoval(program, command, sizeof(command))) return;
-  StartSelfRemoval(command);
+  if (!PrepareSelfRemoval(program, silent, command, sizeof(command))) return kExitFailed;
+  StartSelfRemoval(command, restart_completes ? kExitRestartCompletes : kExitDone);
+}
+
+bool UninstallWouldAccept(const char* program) {
+  char folder[1024];
+  char list_path[1024];
+  if (!ProgramFolderOf(program, folder, sizeof(folder)) || !AppendBackslash(folder, sizeof(folder)) ||
+      !CopyText(list_path, sizeof(list_path), folder) ||
+      !AppendText(list_path, sizeof(list_path), kListName))
+    return false;
+  FileList list;
+  // Without a list there is nothing to measure yet.
+  if (!list.Open(list_path)) return true;
+  if (std::strlen(list_path) < MAX_PATH &&
+      EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH))
+    return true;
+  char short_program[1024];
+  return GetShortProgramPath(short_program, sizeof(short_program)) &&
+         ProgramFolderOf(short_program, folder, sizeof(folder)) &&
+         AppendBackslash(folder, sizeof(folder)) &&
+         std::strlen(folder) + sizeof(kListName) <= MAX_PATH &&
+         EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH);
 }
