@@ -80,6 +80,9 @@ bool StartConfirmed(const Installation& installation, testenv::ProgramRun* run) 
          testenv::PressButton(confirmation, IDYES) && testenv::WaitForWindowGone(confirmation, 10000);
 }
 
+// Done, and a restart completes the removal (Windows Installer's 3010).
+const DWORD kRestartCompletes = 3010;
+
 class UninstallHeld : public testing::Test {
  protected:
   void SetUp() override {
@@ -124,7 +127,7 @@ TEST_F(UninstallHeld, SilentRunLeavesWhatIsHeldToTheRestartAndNothingElse) {
   CloseHandle(held);
 
   ASSERT_TRUE(ended);
-  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(code, kRestartCompletes);
   EXPECT_TRUE(batch_gone);
   // The held files stay (with the archiver's trace); everything else went.
   ASSERT_EQ(left.size(), 4u) << testing::PrintToString(left);
@@ -223,7 +226,7 @@ TEST_F(UninstallHeld, ContinueLeavesTheHeldFileToTheRestartAndSaysSo) {
   EXPECT_EQ(texts[1], Replace(ProgramString(MSG_FILES_IN_USE), L"%s", L"kexext.dll"));
   EXPECT_EQ(texts[2], ProgramString(MSG_UNINSTALL_DONE) + L"\n" + ProgramString(MSG_RESTART_COMPLETES));
   EXPECT_TRUE(ended);
-  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(code, kRestartCompletes);
   EXPECT_TRUE(batch_gone);
   EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"kexext.dll = data"}));
   ASSERT_TRUE(SimulateRestart());
@@ -254,7 +257,7 @@ TEST_F(UninstallHeld, OwnFileReachedByTheShortFormIsNeverNamed) {
   }
   DWORD code = 1;
   ASSERT_TRUE(run.Wait(30000, &code)) << "the program did not end";
-  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(code, kRestartCompletes);
   EXPECT_TRUE(uninstall_e2e::WaitForSelfRemoval(installation));
 }
 
