@@ -112,22 +112,20 @@ int RunUninstall(bool silent) {
 }
 
 bool UninstallWouldAccept(const char* program) {
-  char folder[1024];
-  char list_path[1024];
-  if (!ProgramFolderOf(program, folder, sizeof(folder)) || !AppendBackslash(folder, sizeof(folder)) ||
-      !CopyText(list_path, sizeof(list_path), folder) ||
-      !AppendText(list_path, sizeof(list_path), kListName))
-    return false;
-  FileList list;
-  // Without a list there is nothing to measure yet.
-  if (!list.Open(list_path)) return true;
-  if (std::strlen(list_path) < MAX_PATH &&
-      EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH))
-    return true;
+  // As the uninstall tries them: the long form, then the short one.
   char short_program[1024];
-  return GetShortProgramPath(short_program, sizeof(short_program)) &&
-         ProgramFolderOf(short_program, folder, sizeof(folder)) &&
-         AppendBackslash(folder, sizeof(folder)) &&
-         std::strlen(folder) + sizeof(kListName) <= MAX_PATH &&
-         EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH);
+  const bool has_short = GetShortProgramPath(short_program, sizeof(short_program));
+  for (const char* form : {program, has_short ? short_program : nullptr}) {
+    char folder[1024];
+    char list_path[1024];
+    if (!form || !ProgramFolderOf(form, folder, sizeof(folder)) ||
+        !AppendBackslash(folder, sizeof(folder)) || !CopyText(list_path, sizeof(list_path), folder) ||
+        !AppendText(list_path, sizeof(list_path), kListName) || std::strlen(list_path) >= MAX_PATH)
+      continue;
+    FileList list;
+    // Without a list there is nothing to measure yet.
+    if (!list.Open(list_path)) return true;
+    if (EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH)) return true;
+  }
+  return false;
 }
