@@ -115,7 +115,8 @@ bool UninstallWouldAccept(const char* program) {
   // As the uninstall tries them: the long form, then the short one.
   char short_program[1024];
   const bool has_short = GetShortProgramPath(short_program, sizeof(short_program));
-  for (const char* form : {program, has_short ? short_program : nullptr}) {
+  const char* forms[] = {program, has_short ? short_program : nullptr};
+  for (const char* form : forms) {
     char folder[1024];
     char list_path[1024];
     if (!form || !ProgramFolderOf(form, folder, sizeof(folder)) ||
