@@ -3,16 +3,19 @@
 #include <shellapi.h>
 
 #include "app/done_dialog.h"
+#include "app/run_lock.h"
 #include "app/setup_dialog.h"
 #include "app/state.h"
 #include "app/switches.h"
 #include "app/uninstall_notice.h"
+#include "common/exit_codes.h"
 #include "common/log.h"
 #include "common/path.h"
 #include "common/program_path.h"
 #include "common/text.h"
 #include "lang/lang_file.h"
 #include "lang/lang_library.h"
+#include "lang/messages.h"
 #include "res/resource.h"
 #include "uninstall/restart_removal.h"
 #include "uninstall/uninstall.h"
@@ -29,6 +32,10 @@ HMODULE RichEditLibrary = nullptr;
 
 // Set by /restart, which the self-removal batch file puts before /warning.
 bool ProgramRemovedAtRestart = false;
+
+// A switch word that is none of the program's: the command line is not one
+// that the program acts on.
+bool UnknownSwitch = false;
 
 // A system DLL by its full path, so that a DLL of the same name in the
 // program's or the current folder is never loaded in its stead.
@@ -60,6 +67,8 @@ void ActOnSwitch(SwitchWord word, const char* text, void*) {
       ProgramRemovedAtRestart = ScheduleProgramRemoval();
       break;
     case SwitchWord::Warning:
+      // after a silent uninstall the batch file adds /s: nobody would answer
+      if (SilentMode) break;
       if (ProgramRemovedAtRestart)
         RestartNotice().Show();
       else
@@ -68,8 +77,10 @@ void ActOnSwitch(SwitchWord word, const char* text, void*) {
     case SwitchWord::Log:
       OpenLogNamed(text);
       break;
-    case SwitchWord::Setup:
     case SwitchWord::Other:
+      UnknownSwitch = true;
+      break;
+    case SwitchWord::Setup:
       break;
   }
 }
@@ -81,16 +92,29 @@ void FinishSetup() {
     ShellExecuteA(nullptr, "open", LaunchFolder, nullptr, "", SW_SHOWNORMAL);
 }
 
-void RunSetup() {
-  // Every path that setup writes is formed from the program's own.
+int RunSetup() {
+  // Every path that setup writes is formed from the program's own; and an
+  // installation that uninstall would refuse is not registered.
   char program[1024];
-  if (!GetProgramPath(program, sizeof(program))) {
+  if (!GetProgramPath(program, sizeof(program)) || !UninstallWouldAccept(program)) {
     if (!SilentMode) ShowUnsupportedFolder();
-    return;
+    return kExitFailed;
   }
   // DialogBoxParamA gives -1 when the dialog cannot be created (no rich-edit
-  // class, say): that is no confirmation.
-  if (DialogBoxParamA(hLangModule, DLG_SETUP, nullptr, SetupDlgProc, 0) > 0) FinishSetup();
+  // class, say), 0 when the user left it with Cancel or Esc.
+  INT_PTR result = DialogBoxParamA(hLangModule, DLG_SETUP, nullptr, SetupDlgProc, 0);
+  if (result < 0) return kExitFailed;
+  if (result == 0) return kExitCancelled;
+  FinishSetup();
+  return kExitDone;
+}
+
+// Another setup or uninstall of this installation is running.
+int RefuseSecondRun() {
+  if (!SilentMode)
+    MessageBoxA(nullptr, GetMsgText(MSG_ALREADY_RUNNING), GetMsgText(MSG_UNINSTALL_CAPTION),
+                MB_ICONWARNING | MB_SETFOREGROUND);
+  return kExitAlreadyRunning;
 }
 
 }  // namespace
@@ -101,21 +125,32 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   OleInitialize(nullptr);
   RichEditLibrary = LoadSystemLibrary("riched32.dll");
 
+  const char* tail = command_line ? command_line : "";
+  // The silent switch holds wherever it stands: the batch file's
+  // "/restart /warning /s" must show no notice.
+  SilentMode = ScanSwitches(tail, nullptr, nullptr).Silent;
   // The service switches /wait and /warning act during the scan.
-  SwitchScan scan = ScanSwitches(command_line ? command_line : "", ActOnSwitch, nullptr);
+  SwitchScan scan = ScanSwitches(tail, ActOnSwitch, nullptr);
   // Only dialogs that are shown use them: a silent run shows none.
   if (!SilentMode) {
     AppIcon = LoadIconA(hLangModule, ICON_APP);
     BoldFont = CreateFontA(-12, 0, 0, 0, 700, FALSE, FALSE, FALSE, 134, 0, 0, 0, 0, "MS Sans Serif");
   }
-  if (scan.Setup)
-    RunSetup();
+  // Service runs (the batch file's /wait, /restart, /warning) end with 0;
+  // a word the program does not know leaves it without a mode.
+  int exit_code = UnknownSwitch ? kExitBadCommandLine : kExitDone;
+  // Only setup and uninstall take the lock: the batch file runs the program
+  // again while the uninstall that wrote it may still hold it.
+  if ((scan.Setup || scan.Counted == 0) && !TakeRunLock())
+    exit_code = RefuseSecondRun();
+  else if (scan.Setup)
+    exit_code = RunSetup();
   else if (scan.Counted == 0)
-    RunUninstall(SilentMode);  // ends the process itself when the removal completes
+    exit_code = RunUninstall(SilentMode);  // ends the process itself when the removal completes
 
   if (RichEditLibrary) FreeLibrary(RichEditLibrary);
   OleUninitialize();
   if (BoldFont) DeleteObject(BoldFont);
-  LogExit(0);
-  return 0;
+  LogExit(exit_code);
+  return exit_code;
 }

@@ -1,15 +1,18 @@
 set(APP_PURE_SOURCES
   app/notice.cpp
+  app/run_lock_name.cpp
   app/switches.cpp)
 set(APP_WIN_SOURCES
   app/common_dialog.cpp
   app/context_items_dialog.cpp
   app/done_dialog.cpp
+  app/run_lock.cpp
   app/setup_dialog.cpp
   app/state.cpp
   app/uninstall_notice.cpp)
 set(APP_UNIT_TESTS
   tests/unit/notice_test.cpp
+  tests/unit/run_lock_name_test.cpp
   tests/unit/switches_test.cpp)
 set(APP_WIN_TESTS
   tests/win/setup_dialog_test.cpp

@@ -80,5 +80,7 @@
 #define MSG_RESTART_COMPLETES 5115
 // setup and uninstall refuse a folder that the ANSI calls cannot address
 #define MSG_FOLDER_UNSUPPORTED 5120
+// a second setup or uninstall of the same installation
+#define MSG_ALREADY_RUNNING 5121
 
 #endif

@@ -100,6 +100,7 @@ void RegisterUninstallEntry() {
   // by trying C:\Program.exe first.
   char command[1024];
   char quiet_command[1024];
+  char modify_command[1024];
   char icon[1024];
   // the folder the uninstaller removes, wherever setup was started from, as
   // the uninstaller finds it
@@ -107,19 +108,23 @@ void RegisterUninstallEntry() {
   if (!GetProgramPath(program, sizeof(program)) || !CopyText(command, sizeof(command), "\"") ||
       !AppendText(command, sizeof(command), program) || !AppendText(command, sizeof(command), "\"") ||
       !CopyText(quiet_command, sizeof(quiet_command), command) ||
-      !AppendText(quiet_command, sizeof(quiet_command), " /s") || !ArchiverPath(icon, sizeof(icon)) ||
+      !AppendText(quiet_command, sizeof(quiet_command), " /s") ||
+      !CopyText(modify_command, sizeof(modify_command), command) ||
+      !AppendText(modify_command, sizeof(modify_command), " /setup") || !ArchiverPath(icon, sizeof(icon)) ||
       !AppendText(icon, sizeof(icon), ",0") || !ProgramFolderOf(program, folder, sizeof(folder)))
     return;
 
   SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName", GetMsgText(MSG_DISPLAY_NAME));
   SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString", command);
   SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString", quiet_command);
+  // "Change" in the list runs setup again
+  SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "ModifyPath", modify_command);
   SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayIcon", icon);
   SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "InstallLocation", folder);
   SetRegString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayVersion", UNINSTALL_VERSION_TEXT);
   WriteEstimatedSize(program, folder);
-  // there is no change or repair mode: the list offers only removal
-  SetRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "NoModify", 1);
+  // there is no repair mode; an earlier version's "NoModify" would hide "Change"
+  DeleteRegValue(HKEY_LOCAL_MACHINE, UninstallKey, "NoModify");
   SetRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "NoRepair", 1);
 }
 

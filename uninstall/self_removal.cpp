@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/exit_codes.h"
 #include "common/log.h"
 #include "common/os_version.h"
 #include "common/path.h"
@@ -50,9 +51,10 @@ bool WriteText(HANDLE file, const char* text) {
 }
 
 // The batch text: the wait, five attempts to delete the program file and
-// remove its folder, the notice while the program file stays, and the batch
-// file's own deletion. Nothing is written unless every piece fits.
-bool WriteBatchFile(HANDLE file, const char* program, const char* batch) {
+// remove its folder, the notice while the program file stays (none after a
+// silent uninstall), and the batch file's own deletion. Nothing is written
+// unless every piece fits.
+bool WriteBatchFile(HANDLE file, const char* program, const char* batch, bool silent) {
   char current[1024];
   DWORD length = GetCurrentDirectoryA(sizeof(current), current);
   if (length == 0 || length >= sizeof(current)) return false;
@@ -68,7 +70,7 @@ bool WriteBatchFile(HANDLE file, const char* program, const char* batch) {
   char closing[1024];
   if (!FormatWaitLine(wait_line, sizeof(wait_line), GetNtVersion() != 0, program_text) ||
       !FormatRemovalBlock(removal, sizeof(removal), program_text, folder_text) ||
-      !FormatClosingBlock(closing, sizeof(closing), program_text, batch_text))
+      !FormatClosingBlock(closing, sizeof(closing), program_text, folder_text, batch_text, silent))
     return false;
   if (!WriteText(file, wait_line)) return false;
   for (int attempt = 0; attempt < 5; ++attempt)
@@ -178,7 +180,7 @@ DWORD SystemInterpreter(char* path, DWORD size) {
 // An elevated run writes it into a protected folder of its own, removed
 // after the batch; the others into the user's temporary folder, where the
 // user's other processes hold no right that this one lacks.
-bool PrepareSelfRemoval(const char* program, char* command, size_t command_size) {
+bool PrepareSelfRemoval(const char* program, bool silent, char* command, size_t command_size) {
   char temp[1024];  // the folder of the batch file, ending in a backslash
   char own[1024];   // the elevated run's own folder
   char batch[1024];
@@ -210,7 +212,7 @@ bool PrepareSelfRemoval(const char* program, char* command, size_t command_size)
                             nullptr);
   bool written = false;
   if (file != INVALID_HANDLE_VALUE) {
-    written = WriteBatchFile(file, program, batch);
+    written = WriteBatchFile(file, program, batch, silent);
     CloseHandle(file);
   }
 
@@ -229,7 +231,7 @@ bool PrepareSelfRemoval(const char* program, char* command, size_t command_size)
 
 // Hands the batch file to the command interpreter and ends the process, so
 // that the batch can delete the program file once this process is gone.
-void StartSelfRemoval(char* command) {
+void StartSelfRemoval(char* command, int exit_code) {
   bool nt_family = GetNtVersion() != 0;
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
@@ -248,13 +250,18 @@ void StartSelfRemoval(char* command) {
   // folder it is to remove.
   SetCurrentDirectoryA("..");
   PROCESS_INFORMATION process = {};
-  if (CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, nt_family ? 0 : DETACHED_PROCESS,
-                     nullptr, nullptr, &startup, &process)) {
+  bool started = CreateProcessA(nullptr, command, nullptr, nullptr, TRUE,
+                                nt_family ? 0 : DETACHED_PROCESS, nullptr, nullptr, &startup,
+                                &process) != 0;
+  if (started) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
   if (!nt_family && nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
-  LogExit(0);
-  ExitProcess(0);
+  // Without the batch the program file and its folder stay: not done.
+  if (!started) LogLine("Left behind: the program and its folder (the command interpreter did not start)");
+  const int code = started ? exit_code : kExitFailed;
+  LogExit(code);
+  ExitProcess(static_cast<UINT>(code));
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/exit_codes.h"
 #include "common/list_file.h"
 #include "common/log.h"
 #include "common/path.h"
@@ -91,7 +92,7 @@ void ShowUnsupportedFolder() {
               MB_ICONERROR | MB_SETFOREGROUND);
 }
 
-void RunUninstall(bool silent) {
+int RunUninstall(bool silent) {
   char program[1024];
   char folder[1024];
   // The long form first; the short one when the long one cannot be entered.
@@ -103,7 +104,7 @@ void RunUninstall(bool silent) {
         !EnterProgramFolder(program, folder, sizeof(folder))) {
       LogLine("Stopped: the system's ANSI calls cannot name the program's folder; nothing was changed");
       if (!silent) ShowUnsupportedFolder();
-      return;
+      return kExitFailed;
     }
   }
 
@@ -111,7 +112,7 @@ void RunUninstall(bool silent) {
       MessageBoxA(nullptr, GetMsgText(MSG_CONFIRM_UNINSTALL), GetMsgText(MSG_UNINSTALL_CAPTION),
                   MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES) {
     LogLine("Stopped: the uninstall was declined; nothing was changed");
-    return;
+    return kExitCancelled;
   }
 
   char command[512];
@@ -121,8 +122,8 @@ void RunUninstall(bool silent) {
     FileList list;
     if (!list.Open(kListName)) {
       LogLine("Stopped: cannot open ", folder, kListName, "; nothing was changed");
-      ShowListError();
-      return;
+      if (!silent) ShowListError();
+      return kExitFailed;
     }
     // Nothing is deleted unless everything can be: a listed path too long
     // for the ANSI calls would stay behind a half-removed installation.
@@ -132,7 +133,7 @@ void RunUninstall(bool silent) {
          !EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH))) {
       LogLine("Stopped: a listed path is too long for the system's ANSI calls; nothing was changed");
       if (!silent) ShowUnsupportedFolder();
-      return;
+      return kExitFailed;
     }
     if (!silent) AskWhileFilesAreHeld(list.Text(), list.Entries(), list.Count(), folder);
     CleanUpRegistry();
@@ -152,10 +153,37 @@ void RunUninstall(bool silent) {
   }
   if ((restart_completes || restart_notice.HasLeftBehind()) && !silent)
     restart_notice.Show(restart_completes);
-  if (!PrepareSelfRemoval(program, command, sizeof(command))) {
+  if (!PrepareSelfRemoval(program, silent, command, sizeof(command))) {
     LogLine("Left behind: the program and its folder (no self-removal batch file could be written)");
-    return;
+    return kExitFailed;
   }
   LogLine("Removal of the program and its folder handed to: ", command);
-  StartSelfRemoval(command);
+  // Files that neither went nor could be left to the restart wait for a
+  // person: the uninstall is not done.
+  int code = kExitDone;
+  if (restart_notice.HasLeftBehind())
+    code = kExitFailed;
+  else if (restart_completes)
+    code = kExitRestartCompletes;
+  StartSelfRemoval(command, code);
+}
+
+bool UninstallWouldAccept(const char* program) {
+  // As the uninstall tries them: the long form, then the short one.
+  char short_program[1024];
+  const bool has_short = GetShortProgramPath(short_program, sizeof(short_program));
+  const char* forms[] = {program, has_short ? short_program : nullptr};
+  for (const char* form : forms) {
+    char folder[1024];
+    char list_path[1024];
+    if (!form || !ProgramFolderOf(form, folder, sizeof(folder)) ||
+        !AppendBackslash(folder, sizeof(folder)) || !CopyText(list_path, sizeof(list_path), folder) ||
+        !AppendText(list_path, sizeof(list_path), kListName) || std::strlen(list_path) >= MAX_PATH)
+      continue;
+    FileList list;
+    // Without a list there is nothing to measure yet.
+    if (!list.Open(list_path)) return true;
+    if (EntriesFitPathLimit(list.Text(), list.Entries(), list.Count(), folder, MAX_PATH)) return true;
+  }
+  return false;
 }

@@ -91,8 +91,24 @@ bool FormatWaitLine(char* text, size_t size, bool nt_family, const char* program
   return out.Fits();
 }
 
+namespace {
+
+// The test that ends the batch while a new installation stands in the
+// folder: its installer writes a new "Uninstall.lst", and its program file
+// and folder are no longer the uninstalled ones. folder has no trailing
+// backslash unless it is a root.
+void AppendKeptTest(TextWriter& out, const char* folder) {
+  out.Append("if exist \"");
+  out.AppendPercentDoubled(folder);
+  if (*LastCharPtr(folder) != '\\') out.Append("\\");
+  out.Append("Uninstall.lst\" goto kept\r\n");
+}
+
+}  // namespace
+
 bool FormatRemovalBlock(char* text, size_t size, const char* program, const char* folder) {
   TextWriter out(text, size);
+  AppendKeptTest(out, folder);
   out.Append("del \"");
   out.AppendPercentDoubled(program);
   out.Append("\"\r\nrd \"");
@@ -103,13 +119,16 @@ bool FormatRemovalBlock(char* text, size_t size, const char* program, const char
   return out.Fits();
 }
 
-bool FormatClosingBlock(char* text, size_t size, const char* program, const char* batch) {
+bool FormatClosingBlock(char* text, size_t size, const char* program, const char* folder,
+                        const char* batch, bool silent) {
   TextWriter out(text, size);
-  out.Append(":done\r\nif exist \"");
+  out.Append(":done\r\n");
+  AppendKeptTest(out, folder);
+  out.Append("if exist \"");
   out.AppendPercentDoubled(program);
   out.Append("\" \"");
   out.AppendPercentDoubled(program);
-  out.Append("\" /restart /warning\r\ndel \"");
+  out.Append(silent ? "\" /restart /warning /s\r\n:kept\r\ndel \"" : "\" /restart /warning\r\n:kept\r\ndel \"");
   out.AppendPercentDoubled(batch);
   out.Append("\"");
   return out.Fits();

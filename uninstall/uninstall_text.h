@@ -29,13 +29,18 @@ const char* ProtectedFolderSecurity();
 // taken for variables.
 // "<program>" /wait CR LF; on the 9x family preceded by "start /wait ".
 bool FormatWaitLine(char* text, size_t size, bool nt_family, const char* program);
-// One attempt: del "<program>", rd "<folder>", and the jump to the label once
-// the program file is gone; written five times.
+// Each attempt and the closing first jump to the label "kept" when
+// "<folder>\Uninstall.lst" exists: a new installation in the folder (an
+// upgrade that uninstalls first) keeps its program file and folder.
+// One attempt: del "<program>", rd "<folder>", and the jump to the label
+// "done" once the program file is gone; written five times.
 bool FormatRemovalBlock(char* text, size_t size, const char* program, const char* folder);
-// The label, the run while the program file stays (/restart: its removal at
-// the next restart; /warning: the notice), and the batch file's deletion of
-// itself, without a final line break.
-bool FormatClosingBlock(char* text, size_t size, const char* program, const char* batch);
+// The label "done", the run while the program file stays (/restart: its
+// removal at the next restart; /warning: the notice; /s after a silent
+// uninstall, so that the notice waits for nobody), the label "kept" and the
+// batch file's deletion of itself, without a final line break.
+bool FormatClosingBlock(char* text, size_t size, const char* program, const char* folder,
+                        const char* batch, bool silent);
 
 // <comspec> /c "<batch>"; with a batch_folder
 // <comspec> /D /V:OFF /c ""<batch>" & rd "<batch_folder>"", which removes

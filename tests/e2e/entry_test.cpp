@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "tests/support/control_ids.h"
 #include "tests/support/process_driver.h"
+#include "tests/support/registry_guard.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wine_env.h"
 
@@ -164,17 +165,49 @@ TEST(ServiceSwitches, WarningBeforeWaitPausesAfterTheNotice) {
   EXPECT_EQ(code, 0u);
 }
 
+// Deployment tools read only the exit code (Windows Installer's codes).
+const DWORD kCancelled = 1602;
+const DWORD kFailed = 1603;
+const DWORD kBadCommandLine = 1639;
+
 TEST(CountedSwitches, EndWithoutUninstalling) {
-  const char* cases[] = {"/silent", "C:/x", "/", "-", "read-only", "/SILENT /x", "/Waiting"};
+  // What a deployment tool might try, and words the program does not know:
+  // the command line is refused. A service switch alone is no error.
+  const struct {
+    const char* arguments;
+    DWORD code;
+  } cases[] = {{"/silent", kBadCommandLine},   {"C:/x", kBadCommandLine},
+               {"/", kBadCommandLine},         {"-", kBadCommandLine},
+               {"read-only", kBadCommandLine}, {"/SILENT /x", kBadCommandLine},
+               {"/S /norestart", kBadCommandLine}, {"/VERYSILENT", kBadCommandLine},
+               {"/Waiting", 0}};
   Installation installation;
-  for (const char* arguments : cases) {
-    SCOPED_TRACE(arguments);
-    QuietRun run = RunQuietly(installation, arguments);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    QuietRun run = RunQuietly(installation, c.arguments);
     EXPECT_TRUE(run.ended);
     EXPECT_FALSE(run.showed_window) << "a confirmation or another window appeared";
-    EXPECT_EQ(run.exit_code, 0u);
+    EXPECT_EQ(run.exit_code, c.code);
     EXPECT_TRUE(installation.Intact());
   }
+}
+
+// A silent setup whose dialog cannot be created (a language library
+// without it) shows nothing, changes nothing and says so in its exit code.
+TEST(SetupMode, SilentSetupWithoutItsDialogFailsWithoutAWindow) {
+  const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zobrix archiver";
+  testenv::RegistryGuard entry(HKEY_LOCAL_MACHINE, kUninstallKey);
+  testenv::RegistryGuard settings(HKEY_CURRENT_USER, "Software\\Zobrix");
+  ASSERT_TRUE(testenv::RemoveKeyTree(HKEY_LOCAL_MACHINE, kUninstallKey));
+  ASSERT_TRUE(testenv::RemoveKeyTree(HKEY_CURRENT_USER, "Software\\Zobrix"));
+  Installation installation;
+  ASSERT_TRUE(CopyFileA(TestLibraryPath().c_str(), (installation / "kexlng.dll").c_str(), FALSE));
+  QuietRun run = RunQuietly(installation, "/setup /s");
+  EXPECT_TRUE(run.ended);
+  EXPECT_FALSE(run.showed_window);
+  EXPECT_EQ(run.exit_code, kFailed);
+  EXPECT_FALSE(testenv::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "the product was registered";
+  EXPECT_FALSE(testenv::KeyExists(HKEY_CURRENT_USER, "Software\\Zobrix")) << "the choice was stored";
 }
 
 TEST(SetupMode, ShowsTheSetupDialogUntilEsc) {
@@ -191,7 +224,7 @@ TEST(SetupMode, ShowsTheSetupDialogUntilEsc) {
   ASSERT_TRUE(testenv::PressKey(dialog, VK_ESCAPE));
   DWORD code = 1;
   ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code)) << "Esc did not close the setup dialog";
-  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(code, kCancelled);
   EXPECT_TRUE(installation.Intact());
 }
 
@@ -207,7 +240,7 @@ TEST(SetupMode, SetupWordsInAnyCase) {
     ASSERT_TRUE(testenv::PressCloseBox(dialog));
     DWORD code = 1;
     ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(code, kCancelled);
   }
 }
 
@@ -251,7 +284,7 @@ TEST(SetupMode, RichEditComesFromTheSystemFolder) {
   ASSERT_TRUE(testenv::PressCloseBox(dialog));
   DWORD code = 1;
   ASSERT_TRUE(run.Wait(kStartTimeoutMs, &code));
-  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(code, kCancelled);
 }
 
 TEST(LanguageLibrary, NoticeTakesTheLibrarysStringsFirst) {

@@ -40,12 +40,13 @@ class SetupDialogRun : public ::testing::Test {
     return WaitForDialogWith(run_->ProcessId(), ids::kSelectAll, kTimeoutMs);
   }
 
-  // Esc, then the end of the program with exit code 0.
+  // Esc, then the end of the program with the code of a setup the user
+  // cancelled (Windows Installer's 1602).
   void PressEscAndExpectEnd(HWND dialog) {
     ASSERT_TRUE(testenv::PressKey(dialog, VK_ESCAPE));
     DWORD code = 1;
     ASSERT_TRUE(run_->Wait(kTimeoutMs, &code)) << "Esc did not end the setup";
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(code, 1602u);
   }
 
   // destroyed in reverse order: the program ends, its folder goes, then the

@@ -642,7 +642,8 @@ TEST_F(SetupRoad, UninstallRefusesAFolderTooLongForTheSystem) {
   ASSERT_TRUE(SetString(HKEY_CLASSES_ROOT, "Zobrix", "", "kept"));
   const std::vector<std::string> files = WideTree(folder);
 
-  for (const wchar_t* arguments : {L"", L"/s"}) {
+  // Setup refuses it too, before it registers what uninstall would refuse.
+  for (const wchar_t* arguments : {L"", L"/s", L"/setup /s"}) {
     SCOPED_TRACE(testenv::Utf8(arguments));
     HANDLE process = StartWide(folder, arguments, temp);
     ASSERT_TRUE(process) << GetLastError();
@@ -668,6 +669,9 @@ TEST_F(SetupRoad, UninstallRefusesAFolderTooLongForTheSystem) {
       EXPECT_EQ(testenv::Utf8(texts.back()), testenv::Utf8(uninstall_e2e::ProgramString(5120)));
     }
     EXPECT_EQ(WaitForSingleObject(process, kRunTimeoutMs), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(process, &code));
+    EXPECT_EQ(code, 1603u) << "refused, Windows Installer's code of a failure";
     CloseHandle(process);
     EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString"), "kept");

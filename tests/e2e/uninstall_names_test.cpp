@@ -77,10 +77,10 @@ void RunNameCase(const NameCase& c) {
   std::wstring program = folder + L"\\uninstall.exe";
   switch (c.spelling) {
     case BatchSpelling::Unchanged:
-      EXPECT_EQ(batch, ExpectedBatchText(installation.Program(), installation.Folder(), BatchFile()));
+      EXPECT_EQ(batch, ExpectedBatchText(installation.Program(), installation.Folder(), BatchFile(), true));
       break;
     case BatchSpelling::Oem:
-      EXPECT_EQ(batch, ExpectedBatchText(Oem(program), Oem(folder), Oem(testenv::AnsiToWide(BatchFile()))));
+      EXPECT_EQ(batch, ExpectedBatchText(Oem(program), Oem(folder), Oem(testenv::AnsiToWide(BatchFile())), true));
       break;
     case BatchSpelling::ShortName:
       EXPECT_EQ(batch.find(installation.Folder()), std::string::npos) << "ANSI bytes in the batch";
@@ -170,7 +170,7 @@ TEST(UninstallPercentFolder, PercentIsWrittenDoubledAndTheFolderRemoved) {
       return out;
     };
     EXPECT_EQ(batch, ExpectedBatchText(doubled(installation.Program()), doubled(installation.Folder()),
-                                       doubled(BatchFile())));
+                                       doubled(BatchFile()), true));
     EXPECT_EQ(Tree(installation.Folder()),
               (std::vector<std::string>{"uninstall.exe = " + uninstall_e2e::ProgramSummary()}));
     if (InterpreterReadsDoubledPercent()) {

@@ -33,14 +33,20 @@ const LPCWSTR kQuestionIcon = MAKEINTRESOURCEW(32514);
 const LPCWSTR kErrorIcon = MAKEINTRESOURCEW(32513);
 const LPCWSTR kInformationIcon = MAKEINTRESOURCEW(32516);
 
+// Windows Installer's codes, which deployment tools read.
+const DWORD kCancelled = 1602;
+const DWORD kFailed = 1603;
+const DWORD kAlreadyRunning = 1618;
+
 bool SetReadOnly(const std::string& path) {
   return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 // The batch text for an installation whose paths the command interpreter
 // reads unchanged (ANSI and OEM code page alike, no "%").
-std::string ExpectedBatchText(const Installation& installation) {
-  return uninstall_e2e::ExpectedBatchText(installation.Program(), installation.Folder(), BatchFile());
+std::string ExpectedBatchText(const Installation& installation, bool silent) {
+  return uninstall_e2e::ExpectedBatchText(installation.Program(), installation.Folder(), BatchFile(),
+                                          silent);
 }
 
 // A product settings value that the registry clean-up removes; while it is
@@ -121,7 +127,7 @@ void RunCompleteUninstall(const Installation& installation, bool silent) {
   testenv::ProgramRun run;
   ASSERT_TRUE(run.Start(installation.Program(), silent ? "/s" : "", TempPath()));
   if (!silent) {
-    HWND box = testenv::WaitForWindow(run.ProcessId(), 20000, L"#32770");
+    HWND box = testenv::WaitForWindow(run.ProcessId(), testenv::kWaitMs, L"#32770");
     ASSERT_NE(box, nullptr) << "no confirmation box";
     EXPECT_EQ(testenv::WindowText(box), ProgramString(MSG_UNINSTALL_CAPTION));
     EXPECT_EQ(testenv::MessageBoxText(box), ProgramString(MSG_CONFIRM_UNINSTALL));
@@ -129,13 +135,13 @@ void RunCompleteUninstall(const Installation& installation, bool silent) {
     ASSERT_TRUE(testenv::PressButton(box, IDYES));
   }
   DWORD code = 1;
-  ASSERT_TRUE(run.Wait(30000, &code)) << "the program did not end";
+  ASSERT_TRUE(run.Wait(testenv::kWaitMs, &code)) << "the program did not end";
   EXPECT_EQ(code, 0u);
   // The batch file first runs a copy of the program with /wait (2 s): it is
   // complete now and still there.
   std::string batch;
   EXPECT_TRUE(testenv::ReadFileBytes(BatchFile(), &batch));
-  EXPECT_EQ(batch, ExpectedBatchText(installation));
+  EXPECT_EQ(batch, ExpectedBatchText(installation, silent));
   if (uninstall_e2e::RunsElevated()) {
     // Out of reach of the user's processes without elevation: nothing in
     // the user's temporary folder, a folder of its own that holds only the
@@ -260,20 +266,21 @@ TEST_F(UninstallRun, ConfirmationNotAnsweredYesChangesNothing) {
     std::vector<std::string> before = Tree(installation.Folder());
     testenv::ProgramRun run;
     ASSERT_TRUE(run.Start(installation.Program(), "", TempPath()));
-    HWND box = testenv::WaitForWindow(run.ProcessId(), 20000, L"#32770");
+    HWND box = testenv::WaitForWindow(run.ProcessId(), testenv::kWaitMs, L"#32770");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(testenv::MessageBoxText(box), ProgramString(MSG_CONFIRM_UNINSTALL));
     c.answer(box);
     DWORD code = 1;
-    ASSERT_TRUE(run.Wait(20000, &code));
-    EXPECT_EQ(code, 0u);
+    ASSERT_TRUE(run.Wait(testenv::kWaitMs, &code));
+    EXPECT_EQ(code, kCancelled);
     EXPECT_EQ(Tree(installation.Folder()), before);
     EXPECT_TRUE(marker.Present()) << "the registry clean-up ran";
     EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
   }
 }
 
-TEST_F(UninstallRun, MissingListShowsTheErrorAndChangesNothing) {
+// A silent run waits for nobody: what it would have said is in its code.
+TEST_F(UninstallRun, MissingListShowsTheErrorUnlessSilentAndChangesNothing) {
   for (bool silent : {true, false}) {
     SCOPED_TRACE(silent ? "/s" : "confirmed");
     Installation installation;
@@ -285,26 +292,29 @@ TEST_F(UninstallRun, MissingListShowsTheErrorAndChangesNothing) {
     testenv::ProgramRun run;
     ASSERT_TRUE(run.Start(installation.Program(), silent ? "/s" : "", TempPath()));
     if (!silent) {
-      HWND confirmation = testenv::WaitForWindow(run.ProcessId(), 20000, L"#32770");
+      HWND confirmation = testenv::WaitForWindow(run.ProcessId(), testenv::kWaitMs, L"#32770");
       ASSERT_NE(confirmation, nullptr);
       ASSERT_EQ(testenv::MessageBoxText(confirmation), ProgramString(MSG_CONFIRM_UNINSTALL));
       testenv::PressButton(confirmation, IDYES);
-      ASSERT_TRUE(testenv::WaitForWindowGone(confirmation, 10000));
+      ASSERT_TRUE(testenv::WaitForWindowGone(confirmation, testenv::kWaitMs));
+      HWND box = testenv::WaitForWindow(run.ProcessId(), testenv::kWaitMs, L"#32770");
+      ASSERT_NE(box, nullptr) << "no error box";
+      std::wstring format = ProgramString(MSG_CANNOT_OPEN_LIST);
+      std::wstring expected = format;
+      size_t at = expected.find(L"%s");
+      ASSERT_NE(at, std::wstring::npos) << "message 5108 holds no %s";
+      expected.replace(at, 2, L"Uninstall.lst");
+      EXPECT_EQ(testenv::WindowText(box), ProgramString(MSG_UNINSTALL_CAPTION));
+      EXPECT_EQ(testenv::MessageBoxText(box), expected);
+      EXPECT_TRUE(testenv::MessageBoxHasIcon(box, kErrorIcon));
+      testenv::PressButton(box, IDOK);
     }
-    HWND box = testenv::WaitForWindow(run.ProcessId(), 20000, L"#32770");
-    ASSERT_NE(box, nullptr) << "no error box";
-    std::wstring format = ProgramString(MSG_CANNOT_OPEN_LIST);
-    std::wstring expected = format;
-    size_t at = expected.find(L"%s");
-    ASSERT_NE(at, std::wstring::npos) << "message 5108 holds no %s";
-    expected.replace(at, 2, L"Uninstall.lst");
-    EXPECT_EQ(testenv::WindowText(box), ProgramString(MSG_UNINSTALL_CAPTION));
-    EXPECT_EQ(testenv::MessageBoxText(box), expected);
-    EXPECT_TRUE(testenv::MessageBoxHasIcon(box, kErrorIcon));
-    testenv::PressButton(box, IDOK);
     DWORD code = 1;
-    ASSERT_TRUE(run.Wait(20000, &code));
-    EXPECT_EQ(code, 0u);
+    if (silent)
+      EXPECT_TRUE(uninstall_e2e::EndsWithoutAnyWindow(run, &code));
+    else
+      ASSERT_TRUE(run.Wait(testenv::kWaitMs, &code));
+    EXPECT_EQ(code, kFailed);
     EXPECT_EQ(Tree(installation.Folder()), before);
     EXPECT_TRUE(marker.Present()) << "the registry was cleaned up without a list";
     EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
@@ -313,61 +323,141 @@ TEST_F(UninstallRun, MissingListShowsTheErrorAndChangesNothing) {
 
 // --- The program file cannot be deleted ------------------------------------
 
-TEST_F(UninstallRun, ProgramFileHeldOpenLeadsToTheWarningAndHarmsNothingElse) {
-  Installation installation;
-  ASSERT_TRUE(installation.Ready());
-  ASSERT_TRUE(installation.AddFile("a.txt"));
-  ASSERT_TRUE(installation.AddFile("mine.txt", "user data"));
-  ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
-  // Another process's handle without delete sharing: every "del" of the
-  // batch file fails while it is open.
-  HANDLE held = CreateFileA(installation.Program().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  DWORD code = 1;
-  bool ended = RunProgram(installation, "/s", &code);
-  HWND notice = nullptr;
-  if (ended) notice = WaitForMessageBoxWithCaption(ProgramString(MSG_UNINSTALL_CAPTION), 60000);
-  std::wstring notice_text = notice ? testenv::MessageBoxText(notice) : L"";
-  bool information_icon = notice && testenv::MessageBoxHasIcon(notice, kInformationIcon);
-  std::vector<std::string> tree_during_notice = Tree(installation.Folder());
-  if (notice) testenv::PressButton(notice, IDOK);
-  bool batch_gone = WaitForBatchFileGone();
-  if (!batch_gone) {
-    // A notice that came late holds the batch file: close it, so that the
-    // next test starts without it.
-    HWND late = WaitForMessageBoxWithCaption(ProgramString(MSG_UNINSTALL_CAPTION), 1000);
-    if (late) testenv::PressButton(late, IDOK);
-    WaitForBatchFileGone(20000);
-  }
-  CloseHandle(held);
-
-  ASSERT_TRUE(ended);
-  EXPECT_EQ(code, 0u);
-  ASSERT_NE(notice, nullptr) << "no notice from the /warning run";
-  // On the 9x family the program file goes at the next restart, which the
-  // notice says. On the NT family a file held without delete sharing cannot
-  // be moved out of the folder, and is never noted by its own name there:
-  // the notice asks the user to delete it.
-  const bool nt_family = !testenv::IsWin9xFamily();
-  std::wstring by_hand = ProgramString(MSG_DELETE_BY_HAND);
-  by_hand.replace(by_hand.find(L"%s"), 2, testenv::AnsiToWide(installation.Program()));
-  EXPECT_EQ(notice_text, ProgramString(MSG_UNINSTALL_DONE) + L"\n" +
-                             (nt_family ? by_hand : ProgramString(MSG_RESTART_COMPLETES)));
-  EXPECT_TRUE(information_icon);
-  EXPECT_TRUE(batch_gone);
-  EXPECT_EQ(tree_during_notice,
-            (std::vector<std::string>{"mine.txt = user data", "uninstall.exe = " + ProgramSummary()}));
-  // Wine's restart carries out what was noted; the user's file keeps the folder.
-  testenv::ProgramRun boot;
-  ASSERT_TRUE(boot.Start("wineboot.exe", "-r", TempPath()) && boot.Wait(60000));
-  EXPECT_EQ(Tree(installation.Folder()), nt_family ? tree_during_notice
-                                                   : std::vector<std::string>{"mine.txt = user data"});
-}
-
 // An installation whose list names its one file "a.txt".
 bool ListsOneFile(Installation& installation) {
   return installation.Ready() && installation.AddFile("a.txt") && installation.WriteList("a.txt\r\n");
+}
+
+
+// Interactive, the batch's run of the program says what is left to do; after
+// a silent uninstall it shows nothing at all.
+TEST_F(UninstallRun, ProgramFileHeldOpenLeadsToTheWarningAndHarmsNothingElse) {
+  for (bool silent : {true, false}) {
+    SCOPED_TRACE(silent ? "/s" : "confirmed");
+    Installation installation;
+    ASSERT_TRUE(installation.Ready());
+    ASSERT_TRUE(installation.AddFile("a.txt"));
+    ASSERT_TRUE(installation.AddFile("mine.txt", "user data"));
+    ASSERT_TRUE(installation.WriteList("a.txt\r\n"));
+    // Another process's handle without delete sharing: every "del" of the
+    // batch file fails while it is open.
+    HANDLE held = CreateFileA(installation.Program().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    testenv::ProgramRun run;
+    ASSERT_TRUE(run.Start(installation.Program(), silent ? "/s" : "", TempPath()));
+    if (!silent) {
+      HWND confirmation = testenv::WaitForWindow(run.ProcessId(), testenv::kWaitMs);
+      ASSERT_NE(confirmation, nullptr);
+      ASSERT_TRUE(testenv::PressButton(confirmation, IDYES));
+    }
+    DWORD code = 1;
+    bool ended = run.Wait(testenv::kWaitMs, &code);
+    const std::wstring caption = ProgramString(MSG_UNINSTALL_CAPTION);
+    HWND notice = nullptr;
+    if (ended && !silent) notice = WaitForMessageBoxWithCaption(caption, 60000);
+    // silent: watched until the batch file has ended
+    for (DWORD start = GetTickCount(); ended && silent && !notice && GetTickCount() - start < 60000 &&
+                                       !uninstall_e2e::NothingOfTheBatchLeft();)
+      notice = WaitForMessageBoxWithCaption(caption, 200);
+    std::wstring notice_text = notice ? testenv::MessageBoxText(notice) : L"";
+    bool information_icon = notice && testenv::MessageBoxHasIcon(notice, kInformationIcon);
+    std::vector<std::string> tree_during_notice = Tree(installation.Folder());
+    if (notice) testenv::PressButton(notice, IDOK);
+    bool batch_gone = WaitForBatchFileGone();
+    if (!batch_gone) {
+      // A notice that came late holds the batch file: close it, so that the
+      // next test starts without it.
+      HWND late = WaitForMessageBoxWithCaption(caption, 1000);
+      if (late) testenv::PressButton(late, IDOK);
+      WaitForBatchFileGone(20000);
+    }
+    CloseHandle(held);
+
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(code, 0u);
+    const bool nt_family = !testenv::IsWin9xFamily();
+    std::wstring by_hand = ProgramString(MSG_DELETE_BY_HAND);
+    by_hand.replace(by_hand.find(L"%s"), 2, testenv::AnsiToWide(installation.Program()));
+    EXPECT_TRUE(batch_gone);
+    EXPECT_EQ(tree_during_notice,
+              (std::vector<std::string>{"mine.txt = user data", "uninstall.exe = " + ProgramSummary()}));
+    if (silent) {
+      EXPECT_EQ(notice, nullptr) << "a silent uninstall left a notice: " << testenv::WideToAnsi(notice_text);
+    } else {
+      ASSERT_NE(notice, nullptr) << "no notice from the /warning run";
+      // On the 9x family the program file goes at the next restart, which
+      // the notice says. On the NT family a file held without delete sharing
+      // cannot be moved out of the folder, and is never noted by its own name
+      // there: the notice asks the user to delete it.
+      EXPECT_EQ(notice_text, ProgramString(MSG_UNINSTALL_DONE) + L"\n" +
+                                 (nt_family ? by_hand : ProgramString(MSG_RESTART_COMPLETES)));
+      EXPECT_TRUE(information_icon);
+    }
+    // Wine's restart carries out what was noted; the user's file keeps the folder.
+    testenv::ProgramRun boot;
+    ASSERT_TRUE(boot.Start("wineboot.exe", "-r", TempPath()) && boot.Wait(60000));
+    EXPECT_EQ(Tree(installation.Folder()), nt_family ? tree_during_notice
+                                                     : std::vector<std::string>{"mine.txt = user data"});
+  }
+}
+
+// An upgrade that uninstalls first: the new installation's list appears in
+// the folder while the batch file still waits; its program file and folder
+// stay, and nothing asks.
+TEST_F(UninstallRun, NewInstallationRightAfterTheUninstallStaysWhole) {
+  Installation installation;
+  ASSERT_TRUE(ListsOneFile(installation));
+  testenv::ProgramRun run;
+  ASSERT_TRUE(run.Start(installation.Program(), "/s", TempPath()));
+  DWORD code = 1;
+  ASSERT_TRUE(run.Wait(testenv::kWaitMs, &code));
+  EXPECT_EQ(code, 0u);
+  // the batch's copy of the program waits 2 s before the first deletion
+  ASSERT_TRUE(installation.WriteList("new.txt\r\n"));
+  ASSERT_TRUE(installation.AddFile("new.txt", "new"));
+  EXPECT_TRUE(WaitForBatchFileGone());
+  EXPECT_EQ(WaitForMessageBoxWithCaption(ProgramString(MSG_UNINSTALL_CAPTION), 500), nullptr);
+  EXPECT_EQ(Tree(installation.Folder()),
+            (std::vector<std::string>{"Uninstall.lst = new.txt\r\n", "new.txt = new",
+                                      "uninstall.exe = " + ProgramSummary()}));
+}
+
+// A silent uninstall started while another waits at its confirmation
+// changes nothing and says why in its code; interactive, it says so.
+TEST_F(UninstallRun, SecondRunWhileOneWaitsChangesNothing) {
+  Installation installation;
+  FillSmallInstallation(&installation);
+  SettingsMarker marker;
+  ASSERT_TRUE(marker.Written());
+  const std::vector<std::string> before = Tree(installation.Folder());
+  testenv::ProgramRun first;
+  ASSERT_TRUE(first.Start(installation.Program(), "", TempPath()));
+  HWND confirmation = testenv::WaitForWindow(first.ProcessId(), 20000);
+  ASSERT_NE(confirmation, nullptr);
+
+  testenv::ProgramRun silent;
+  ASSERT_TRUE(silent.Start(installation.Program(), "/s", TempPath()));
+  DWORD code = 1;
+  EXPECT_TRUE(uninstall_e2e::EndsWithoutAnyWindow(silent, &code));
+  EXPECT_EQ(code, kAlreadyRunning);
+  EXPECT_EQ(Tree(installation.Folder()), before);
+  EXPECT_TRUE(marker.Present()) << "the registry clean-up ran";
+
+  testenv::ProgramRun second;
+  ASSERT_TRUE(second.Start(installation.Program(), "/setup", TempPath()));
+  HWND box = testenv::WaitForWindow(second.ProcessId(), 20000);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(testenv::MessageBoxText(box), ProgramString(MSG_ALREADY_RUNNING));
+  testenv::PressButton(box, IDOK);
+  ASSERT_TRUE(second.Wait(20000, &code));
+  EXPECT_EQ(code, kAlreadyRunning);
+
+  ASSERT_TRUE(testenv::PressButton(confirmation, IDNO));
+  ASSERT_TRUE(first.Wait(20000, &code));
+  EXPECT_EQ(code, kCancelled);
+  EXPECT_EQ(Tree(installation.Folder()), before);
+  EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
 }
 
 // This process's "COMSPEC", which the program inherits, read when made and
@@ -394,11 +484,11 @@ class SavedComspec {
 // --- Texts that do not fit: no self-removal, nothing cut short -------------
 
 // The list is processed; the program file and its folder stay, no batch file
-// is left behind, and the program still ends with 0.
+// is left behind, and the program ends with the code of a failure.
 void ExpectNoSelfRemoval(const Installation& installation) {
   DWORD code = 1;
   ASSERT_TRUE(RunProgram(installation, "/s", &code));
-  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(code, kFailed);
   EXPECT_TRUE(uninstall_e2e::NothingOfTheBatchLeft());
   EXPECT_TRUE(uninstall_e2e::OnlyTheProgramLeft(installation));
 }
@@ -465,7 +555,7 @@ TEST_F(UninstallRun, ElevatedRunIgnoresTheInterpreterOfTheEnvironmentAndAutoRun)
   testenv::ProgramRun run;
   ASSERT_TRUE(run.Start(installation.Program(), "/s", TempPath()));
   DWORD code = 1;
-  ASSERT_TRUE(run.Wait(30000, &code));
+  ASSERT_TRUE(run.Wait(testenv::kWaitMs, &code));
   EXPECT_EQ(code, 0u);
   // The interpreter runs on while the batch file waits for the /wait copy.
   std::string command_line = uninstall_e2e::ChildCommandLine(run.ProcessId(), L"cmd.exe");
@@ -496,14 +586,14 @@ TEST_F(UninstallRun, BeforeVistaTheUserTempBatchRunsByComspec) {
   testenv::ProgramRun run;
   ASSERT_TRUE(run.Start(installation.Program(), "/s", TempPath()));
   DWORD code = 1;
-  ASSERT_TRUE(run.Wait(30000, &code));
+  ASSERT_TRUE(run.Wait(testenv::kWaitMs, &code));
   EXPECT_EQ(code, 0u);
   std::string batch = uninstall_e2e::UserBatchFile();
   EXPECT_EQ(uninstall_e2e::ChildCommandLine(run.ProcessId(), L"cmd.exe"),
             std::string(comspec.Value()) + " /c \"" + batch + "\"");
   std::string text;
   EXPECT_TRUE(testenv::ReadFileBytes(batch, &text));
-  EXPECT_EQ(text, uninstall_e2e::ExpectedBatchText(installation.Program(), installation.Folder(), batch));
+  EXPECT_EQ(text, uninstall_e2e::ExpectedBatchText(installation.Program(), installation.Folder(), batch, true));
   EXPECT_TRUE(uninstall_e2e::BatchFolders().empty());
   EXPECT_TRUE(WaitForSelfRemoval(installation));
   for (int wait = 0; wait < 100 && testenv::PathExists(batch); ++wait) Sleep(100);

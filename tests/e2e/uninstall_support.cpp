@@ -160,6 +160,17 @@ bool Poll(DWORD timeout_ms, Done done) {
 
 }  // namespace
 
+testing::AssertionResult EndsWithoutAnyWindow(testenv::ProgramRun& run, DWORD* code,
+                                              DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  while (!run.Wait(50, code)) {
+    if (!testenv::TopLevelWindows(run.ProcessId()).empty())
+      return testing::AssertionFailure() << "it showed a window";
+    if (GetTickCount() - start > timeout_ms) return testing::AssertionFailure() << "it did not end";
+  }
+  return testing::AssertionSuccess();
+}
+
 bool WaitForSelfRemoval(const Installation& installation, DWORD timeout_ms) {
   std::string program = installation.Program();
   std::string folder = installation.Folder();
@@ -270,14 +281,15 @@ testing::AssertionResult OnlyTheProgramLeft(const Installation& installation) {
 }
 
 std::string ExpectedBatchText(const std::string& program, const std::string& folder,
-                              const std::string& batch) {
+                              const std::string& batch, bool silent) {
+  const std::string kept = "if exist \"" + folder + "\\Uninstall.lst\" goto kept\r\n";
   std::string text = testenv::IsWin9xFamily() ? "start /wait " : "";
   text += "\"" + program + "\" /wait\r\n";
   for (int i = 0; i < 5; ++i)
-    text += "del \"" + program + "\"\r\nrd \"" + folder + "\"\r\nif not exist \"" + program +
+    text += kept + "del \"" + program + "\"\r\nrd \"" + folder + "\"\r\nif not exist \"" + program +
             "\" goto done\r\n";
-  return text + ":done\r\nif exist \"" + program + "\" \"" + program + "\" /restart /warning\r\ndel \"" + batch +
-         "\"";
+  return text + ":done\r\n" + kept + "if exist \"" + program + "\" \"" + program + "\" /restart /warning" +
+         (silent ? " /s" : "") + "\r\n:kept\r\ndel \"" + batch + "\"";
 }
 
 std::string UnixPath(const std::string& path) {

@@ -67,6 +67,11 @@ class Installation {
 bool RunProgram(const Installation& installation, const std::string& arguments, DWORD* code,
                 DWORD timeout_ms = testenv::kWaitMs);
 
+// Waits for the end of a run that must show nothing; fails when it shows a
+// window or does not end within timeout_ms. Its exit code goes to *code.
+testing::AssertionResult EndsWithoutAnyWindow(testenv::ProgramRun& run, DWORD* code,
+                                              DWORD timeout_ms = 30000);
+
 // Waits until the program file, the installation folder and the batch file
 // with its folder are all gone (the batch file has run and deleted itself). On the 9x family
 // under Wine, ends the interactive command interpreter that Wine's "start"
@@ -98,9 +103,10 @@ std::string ProgramSummary();
 testing::AssertionResult OnlyTheProgramLeft(const Installation& installation);
 
 // The batch text that the program writes, from the three paths exactly as
-// they are to appear in it; the first line as on the family of this process.
+// they are to appear in it, after a silent uninstall or not; the first line
+// as on the family of this process.
 std::string ExpectedBatchText(const std::string& program, const std::string& folder,
-                              const std::string& batch);
+                              const std::string& batch, bool silent);
 
 // The Unix name of a Windows path, through Wine's own kernel32 export;
 // empty when there is none.

@@ -205,11 +205,12 @@ TEST(UninstallProtectedFolder, OnlySystemAndAdministratorsAndNothingInherited) {
 
 // The whole batch text as the program writes it: the wait line, the removal
 // block five times, the closing block.
-std::string BatchText(bool nt_family, const char* program, const char* folder, const char* batch) {
+std::string BatchText(bool nt_family, const char* program, const char* folder, const char* batch,
+                      bool silent = false) {
   char wait_line[1024], removal[1024], closing[1024];
   EXPECT_TRUE(FormatWaitLine(wait_line, sizeof(wait_line), nt_family, program));
   EXPECT_TRUE(FormatRemovalBlock(removal, sizeof(removal), program, folder));
-  EXPECT_TRUE(FormatClosingBlock(closing, sizeof(closing), program, batch));
+  EXPECT_TRUE(FormatClosingBlock(closing, sizeof(closing), program, folder, batch, silent));
   std::string text = wait_line;
   for (int i = 0; i < 5; ++i) text += removal;
   return text + closing;
@@ -217,23 +218,30 @@ std::string BatchText(bool nt_family, const char* program, const char* folder, c
 
 const char kNtBatch[] =
     "\"C:\\Program Files\\Zobrix\\uninstall.exe\" /wait\r\n"
+    "if exist \"C:\\Program Files\\Zobrix\\Uninstall.lst\" goto kept\r\n"
     "del \"C:\\Program Files\\Zobrix\\uninstall.exe\"\r\n"
     "rd \"C:\\Program Files\\Zobrix\"\r\n"
     "if not exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" goto done\r\n"
+    "if exist \"C:\\Program Files\\Zobrix\\Uninstall.lst\" goto kept\r\n"
     "del \"C:\\Program Files\\Zobrix\\uninstall.exe\"\r\n"
     "rd \"C:\\Program Files\\Zobrix\"\r\n"
     "if not exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" goto done\r\n"
+    "if exist \"C:\\Program Files\\Zobrix\\Uninstall.lst\" goto kept\r\n"
     "del \"C:\\Program Files\\Zobrix\\uninstall.exe\"\r\n"
     "rd \"C:\\Program Files\\Zobrix\"\r\n"
     "if not exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" goto done\r\n"
+    "if exist \"C:\\Program Files\\Zobrix\\Uninstall.lst\" goto kept\r\n"
     "del \"C:\\Program Files\\Zobrix\\uninstall.exe\"\r\n"
     "rd \"C:\\Program Files\\Zobrix\"\r\n"
     "if not exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" goto done\r\n"
+    "if exist \"C:\\Program Files\\Zobrix\\Uninstall.lst\" goto kept\r\n"
     "del \"C:\\Program Files\\Zobrix\\uninstall.exe\"\r\n"
     "rd \"C:\\Program Files\\Zobrix\"\r\n"
     "if not exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" goto done\r\n"
     ":done\r\n"
+    "if exist \"C:\\Program Files\\Zobrix\\Uninstall.lst\" goto kept\r\n"
     "if exist \"C:\\Program Files\\Zobrix\\uninstall.exe\" \"C:\\Program Files\\Zobrix\\uninstall.exe\" /restart /warning\r\n"
+    ":kept\r\n"
     "del \"C:\\TEMP\\Uninstall_Kex.Bat\"";
 
 TEST(UninstallBatchText, NtFamilyByteForByte) {
@@ -249,8 +257,19 @@ TEST(UninstallBatchText, NineXFamilyDiffersOnlyInTheFirstLine) {
             expected);
 }
 
+// After a silent uninstall nobody answers the notice: the run says /s.
+TEST(UninstallBatchText, SilentUninstallRunsTheProgramSilently) {
+  std::string expected = kNtBatch;
+  const std::string warning = "/restart /warning\r\n";
+  expected.replace(expected.find(warning), warning.size(), "/restart /warning /s\r\n");
+  EXPECT_EQ(BatchText(true, "C:\\Program Files\\Zobrix\\uninstall.exe", "C:\\Program Files\\Zobrix",
+                      "C:\\TEMP\\Uninstall_Kex.Bat", true),
+            expected);
+}
+
 TEST(UninstallBatchText, DriveRootInstallationByteForByte) {
   std::string removal =
+      "if exist \"C:\\Uninstall.lst\" goto kept\r\n"
       "del \"C:\\uninstall.exe\"\r\n"
       "rd \"C:\\\"\r\n"
       "if not exist \"C:\\uninstall.exe\" goto done\r\n";
@@ -258,7 +277,9 @@ TEST(UninstallBatchText, DriveRootInstallationByteForByte) {
   for (int i = 0; i < 5; ++i) expected += removal;
   expected +=
       ":done\r\n"
+      "if exist \"C:\\Uninstall.lst\" goto kept\r\n"
       "if exist \"C:\\uninstall.exe\" \"C:\\uninstall.exe\" /restart /warning\r\n"
+      ":kept\r\n"
       "del \"C:\\WINDOWS\\TEMP\\Uninstall_Kex.Bat\"";
   EXPECT_EQ(BatchText(true, "C:\\uninstall.exe", "C:\\", "C:\\WINDOWS\\TEMP\\Uninstall_Kex.Bat"),
             expected);
@@ -278,19 +299,24 @@ TEST(UninstallBatchText, PercentInPathsIsDoubled) {
   EXPECT_STREQ(text, "\"C:\\100%% Tools\\uninstall.exe\" /wait\r\n");
   ASSERT_TRUE(FormatRemovalBlock(text, sizeof(text), "C:\\%PATH%\\u.exe", "C:\\%PATH%"));
   EXPECT_STREQ(text,
+               "if exist \"C:\\%%PATH%%\\Uninstall.lst\" goto kept\r\n"
                "del \"C:\\%%PATH%%\\u.exe\"\r\nrd \"C:\\%%PATH%%\"\r\n"
                "if not exist \"C:\\%%PATH%%\\u.exe\" goto done\r\n");
-  ASSERT_TRUE(FormatClosingBlock(text, sizeof(text), "C:\\%\\u.exe", "C:\\T%%\\Uninstall_Kex.Bat"));
+  ASSERT_TRUE(FormatClosingBlock(text, sizeof(text), "C:\\%\\u.exe", "C:\\%", "C:\\T%%\\Uninstall_Kex.Bat",
+                                 false));
   EXPECT_STREQ(text,
-               ":done\r\nif exist \"C:\\%%\\u.exe\" \"C:\\%%\\u.exe\" /restart /warning\r\n"
-               "del \"C:\\T%%%%\\Uninstall_Kex.Bat\"");
+               ":done\r\nif exist \"C:\\%%\\Uninstall.lst\" goto kept\r\n"
+               "if exist \"C:\\%%\\u.exe\" \"C:\\%%\\u.exe\" /restart /warning\r\n"
+               ":kept\r\ndel \"C:\\T%%%%\\Uninstall_Kex.Bat\"");
 }
 
 TEST(UninstallBatchText, GbkTrailBytesPassUnchanged) {
   auto gbk = Gbk();  // "\x81\x5C" (乗) has the backslash as its trail byte
   char text[128];
   ASSERT_TRUE(FormatRemovalBlock(text, sizeof(text), "C:\\\x81\x5C\\u.exe", "C:\\\x81\x5C"));
+  // the folder ends in a double-byte character, not in a backslash
   EXPECT_STREQ(text,
+               "if exist \"C:\\\x81\x5C\\Uninstall.lst\" goto kept\r\n"
                "del \"C:\\\x81\x5C\\u.exe\"\r\nrd \"C:\\\x81\x5C\"\r\n"
                "if not exist \"C:\\\x81\x5C\\u.exe\" goto done\r\n");
 }
@@ -308,11 +334,14 @@ TEST(UninstallBatchText, PiecesFitExactlyOrAreRefused) {
       {"wait 9x", "start /wait \"C:\\a\\u.exe\" /wait\r\n",
        [](char* t, size_t s) { return FormatWaitLine(t, s, false, "C:\\a\\u.exe"); }},
       {"removal",
-       "del \"C:\\a\\u.exe\"\r\nrd \"C:\\a\"\r\nif not exist \"C:\\a\\u.exe\" goto done\r\n",
+       "if exist \"C:\\a\\Uninstall.lst\" goto kept\r\ndel \"C:\\a\\u.exe\"\r\nrd \"C:\\a\"\r\nif not exist \"C:\\a\\u.exe\" goto done\r\n",
        [](char* t, size_t s) { return FormatRemovalBlock(t, s, "C:\\a\\u.exe", "C:\\a"); }},
       {"closing",
-       ":done\r\nif exist \"C:\\a\\u.exe\" \"C:\\a\\u.exe\" /restart /warning\r\ndel \"C:\\T\\%%.Bat\"",
-       [](char* t, size_t s) { return FormatClosingBlock(t, s, "C:\\a\\u.exe", "C:\\T\\%.Bat"); }},
+       ":done\r\nif exist \"C:\\a\\Uninstall.lst\" goto kept\r\n"
+       "if exist \"C:\\a\\u.exe\" \"C:\\a\\u.exe\" /restart /warning /s\r\n:kept\r\ndel \"C:\\T\\%%.Bat\"",
+       [](char* t, size_t s) {
+         return FormatClosingBlock(t, s, "C:\\a\\u.exe", "C:\\a", "C:\\T\\%.Bat", true);
+       }},
       {"command", "C:\\cmd.exe /c \"C:\\T\\%.Bat\"",
        [](char* t, size_t s) { return FormatCommandLine(t, s, "C:\\cmd.exe", "C:\\T\\%.Bat"); }},
       // No AutoRun, no delayed expansion: the system's cmd.exe runs elevated.

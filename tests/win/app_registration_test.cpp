@@ -109,12 +109,14 @@ TEST(UninstallEntry, DescribesTheProgramsFolderNotTheCurrentOne) {
       String("DisplayName", testenv::WideToAnsi(L"Zobrix 压缩文件管理器")),
       String("DisplayVersion", version.text),
       String("InstallLocation", FolderOf(program)),
-      Dword("NoModify", 1),
+      String("ModifyPath", quoted + " /setup"),
       Dword("NoRepair", 1),
       String("QuietUninstallString", quoted + " /s"),
       String("UninstallString", quoted),
   };
   ASSERT_TRUE(testenv::RemoveKeyTree(HKEY_LOCAL_MACHINE, UninstallKey));
+  // an earlier version's, which hid "Change"
+  SetRegDword(HKEY_LOCAL_MACHINE, UninstallKey, "NoModify", 1);
   InFolder(current.Path(), [] { RegisterUninstallEntry(); });
   EXPECT_EQ("", Difference(values, UninstallKey));
 }

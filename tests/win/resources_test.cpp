@@ -690,6 +690,7 @@ const StringCase kStrings[] = {
            "仍在使用的文件将在重新启动计算机后删除。"},
     {5115, "重新启动计算机后将完成删除。"},
     {5120, "Zobrix 所在文件夹的名称或路径长度不受支持,无法处理。未做任何更改。"},
+    {5121, "Zobrix 的另一个安装或卸载程序正在运行。请在它结束后再试。未做任何更改。"},
 };
 
 TEST_F(Resources, StringTableHoldsEveryMessageInTheAnsiCodePage) {
@@ -707,7 +708,7 @@ TEST_F(Resources, StringTableHoldsEveryMessageInTheAnsiCodePage) {
 TEST_F(Resources, StringTableEndsAtItsFirstAndLastMessage) {
   char buf[256];
   EXPECT_EQ(0, LoadStringA(Module(), 5101 - 1, buf, sizeof(buf)));
-  EXPECT_EQ(0, LoadStringA(Module(), 5120 + 1, buf, sizeof(buf)));
+  EXPECT_EQ(0, LoadStringA(Module(), 5121 + 1, buf, sizeof(buf)));
 }
 
 TEST_F(Resources, UninstallCaptionIsGbkBytes) {
