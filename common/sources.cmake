@@ -9,6 +9,7 @@ set(COMMON_WIN_SOURCES
   common/lead_bytes_win.cpp
   common/list_file.cpp
   common/log_win.cpp
+  common/oem_text.cpp
   common/os_version.cpp
   common/program_path.cpp
   common/win32_sizes.cpp)

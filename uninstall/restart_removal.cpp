@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/log.h"
+#include "common/oem_text.h"
 #include "common/os_version.h"
 #include "common/path.h"
 #include "common/program_path.h"
@@ -17,22 +18,6 @@
 #include "uninstall/wininit_text.h"
 
 namespace {
-
-// WININIT.EXE runs under DOS, whose file calls take names in the OEM code
-// page. False when a character has no exact OEM form (a best-fit look-alike
-// would name another file).
-bool AnsiToOemExactly(const char* text, char* out, size_t size) {
-  WCHAR wide[1024];
-  int count = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 1024);
-  if (count <= 0) return false;
-  BOOL used_default = FALSE;
-  int bytes = WideCharToMultiByte(CP_OEMCP, 0, wide, count, out, static_cast<int>(size), nullptr,
-                                  &used_default);
-  if (bytes <= 0 || used_default) return false;
-  WCHAR back[1024];
-  int back_count = MultiByteToWideChar(CP_OEMCP, 0, out, bytes, back, 1024);
-  return back_count == count && std::memcmp(back, wide, count * sizeof(WCHAR)) == 0;
-}
 
 // The 9x family reads WININIT.INI in real mode, before long names exist;
 // the section may name a key more than once, which the profile functions

@@ -6,6 +6,7 @@
 
 #include "common/exit_codes.h"
 #include "common/log.h"
+#include "common/oem_text.h"
 #include "common/os_version.h"
 #include "common/path.h"
 #include "common/text.h"
@@ -14,34 +15,17 @@
 
 namespace {
 
-// ANSI text in the OEM code page; false when a character has no exact OEM
-// form (WideCharToMultiByte would put in the default character or a
-// best-fit look-alike, which names another file).
-bool AnsiToOem(const char* text, char* out, size_t size) {
-  WCHAR wide[1024];
-  int count = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 1024);
-  if (count <= 0) return false;
-  // A UTF-8 code page takes no default character; the round trip checks.
-  BOOL used_default = FALSE;
-  int bytes = WideCharToMultiByte(CP_OEMCP, 0, wide, count, out, static_cast<int>(size), nullptr,
-                                  GetOEMCP() == CP_UTF8 ? nullptr : &used_default);
-  if (bytes <= 0 || used_default) return false;
-  WCHAR back[1024];
-  int back_count = MultiByteToWideChar(CP_OEMCP, 0, out, bytes, back, 1024);
-  return back_count == count && std::memcmp(back, wide, count * sizeof(WCHAR)) == 0;
-}
-
 // A path of an existing file or folder as the command interpreter must read
 // it from a batch file: it reads batch files in the OEM code page, the paths
 // are ANSI. A path that the OEM code page cannot spell is written by its
 // short name.
 bool BatchPathText(const char* path, char* out, size_t size) {
   if (GetACP() == GetOEMCP()) return CopyText(out, size, path);
-  if (AnsiToOem(path, out, size)) return true;
+  if (AnsiToOemExactly(path, out, size)) return true;
   char short_path[1024];
   DWORD length = GetShortPathNameA(path, short_path, sizeof(short_path));
   if (length == 0 || length >= sizeof(short_path)) return false;
-  return AnsiToOem(short_path, out, size);
+  return AnsiToOemExactly(short_path, out, size);
 }
 
 bool WriteText(HANDLE file, const char* text) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstring>
@@ -263,16 +262,8 @@ class Installation {
 
 // True once no process of that file name runs.
 bool NoProcessNamed(const wchar_t* name) {
-  for (DWORD waited = 0; waited < kTimeoutMs; waited += 50, Sleep(50)) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof(entry);
-    bool found = false;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
-      found = lstrcmpiW(entry.szExeFile, name) == 0;
-    CloseHandle(snapshot);
-    if (!found) return true;
-  }
+  for (DWORD waited = 0; waited < kTimeoutMs; waited += 50, Sleep(50))
+    if (!testenv::ProcessRuns(name)) return true;
   return false;
 }
 

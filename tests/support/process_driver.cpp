@@ -428,4 +428,16 @@ HICON WindowBigIcon(HWND window) {
   return reinterpret_cast<HICON>(handle);
 }
 
+bool ProcessRuns(const wchar_t* name) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  bool found = false;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
+    found = lstrcmpiW(entry.szExeFile, name) == 0;
+  CloseHandle(snapshot);
+  return found;
+}
+
 }  // namespace testenv

@@ -74,6 +74,9 @@ std::vector<std::string> EndProcessesStartedByTest();
 
 // Visible top-level windows of a process.
 std::vector<HWND> TopLevelWindows(DWORD pid);
+// True while a process of that file name (no folder) runs.
+bool ProcessRuns(const wchar_t* name);
+
 // Waits until the process shows a visible top-level window (and, when
 // class_name is not empty, one of that class, "#32770" for dialogs and
 // message boxes); null after timeout_ms, or as soon as the process has

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <tlhelp32.h>
-
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -201,18 +199,6 @@ int ShowCheckDialog() {
   return error ? static_cast<int>(error) : 1;
 }
 
-bool ProcessRuns(const wchar_t* name) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  bool found = false;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
-    found = lstrcmpiW(entry.szExeFile, name) == 0;
-  CloseHandle(snapshot);
-  return found;
-}
-
 // Under Wine the first window of a session starts the desktop process
 // (explorer.exe /desktop, the 64-bit one in a 64-bit prefix) and waits at
 // most 10 s for it, and two programs that make their first window at once
@@ -220,7 +206,7 @@ bool ProcessRuns(const wchar_t* name) {
 // the longer wait that a loaded machine may need, and says how long it took.
 // Empty once it runs, else why it could not start.
 std::string StartDesktop() {
-  if (ProcessRuns(L"explorer.exe")) return "";
+  if (testenv::ProcessRuns(L"explorer.exe")) return "";
   wchar_t command_line[] = L"\"C:\\windows\\system32\\explorer.exe\" /desktop";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
@@ -270,7 +256,7 @@ std::string CheckWindowCanBeShown() {
   std::string reason = ShowDialogInCopy();
   if (!reason.empty()) {
     if (!desktop.empty()) reason += "; " + desktop;
-    reason += ProcessRuns(L"explorer.exe") ? "; Wine's desktop process explorer.exe runs"
+    reason += testenv::ProcessRuns(L"explorer.exe") ? "; Wine's desktop process explorer.exe runs"
                                             : "; Wine's desktop process explorer.exe is not running";
   }
   testenv::EndProcessesStartedByTest();
