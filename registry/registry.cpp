@@ -136,7 +136,9 @@ void CopyDefault(char* out, const char* default_value, DWORD size) {
 
 bool HasTwoRegistryViews() {
 #ifdef _WIN64
-  return true;
+  // Only the test stand-in runs a 64-bit process as the 9x family, which has
+  // one registry.
+  return GetNtVersion() != 0;
 #else
   return RunsUnderWow64();
 #endif
