@@ -166,8 +166,8 @@ DWORD SystemInterpreter(char* path, DWORD size) {
 // removes the installation folder through the check: the batch, which runs
 // with these rights after this process, then names nothing that a user could
 // swap for a link. moved receives the new path. False, with the file where
-// it was, when it cannot be moved: another volume, a handle without delete
-// sharing.
+// it was, when it cannot be moved (another volume, a handle without delete
+// sharing) or the folder could not be removed after it.
 bool MoveProgramAway(InstallationFolder* installation, const char* program, const char* own,
                      char* moved, size_t size) {
   const char* name = NamePart(program);
@@ -178,6 +178,8 @@ bool MoveProgramAway(InstallationFolder* installation, const char* program, cons
       !AppendBackslash(moved, size) || !AppendText(moved, size, name) ||
       MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide_name, MAX_PATH) <= 0)
     return false;
+  const bool root = LastCharPtr(folder)[0] == '\\';
+  if (!root && !installation->KnowsItself(folder)) return false;
   HANDLE target = CreateFileA(own, FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -189,7 +191,7 @@ bool MoveProgramAway(InstallationFolder* installation, const char* program, cons
   // A process's current folder cannot be removed. A drive root is no
   // folder to remove; unlisted files keep the folder, as they should.
   SetCurrentDirectoryA(own);
-  if (LastCharPtr(folder)[0] != '\\' && installation->DeleteItself(folder) == EntryResult::Deleted)
+  if (!root && installation->DeleteItself(folder) == EntryResult::Deleted)
     LogLine("Deleted ", folder);
   return true;
 }
