@@ -167,7 +167,8 @@ DWORD SystemInterpreter(char* path, DWORD size) {
 // with these rights after this process, then names nothing that a user could
 // swap for a link. moved receives the new path. False, with the file where
 // it was, when it cannot be moved (another volume, a handle without delete
-// sharing) or the folder could not be removed after it.
+// sharing) or when the check would not know the folder again for its
+// removal afterwards (then the batch's removal by name must do it).
 bool MoveProgramAway(InstallationFolder* installation, const char* program, const char* own,
                      char* moved, size_t size) {
   const char* name = NamePart(program);
