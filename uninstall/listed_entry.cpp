@@ -314,17 +314,12 @@ EntryResult InstallationFolder::MoveInto(const char* path, HANDLE target, const 
              : EntryResult::Failed;
 }
 
-EntryResult InstallationFolder::DeleteItself(const char* folder) {
-  if (mode_ == Mode::ByName)
-    return RemoveDirectoryA(folder) ? EntryResult::Deleted : EntryResult::Failed;
-  // The hold on it would stop its own deletion; the identity taken with it
-  // still tells whether the folder is the one that was held.
-  if (held_folder_ != INVALID_HANDLE_VALUE) {
-    CloseHandle(held_folder_);
-    held_folder_ = INVALID_HANDLE_VALUE;
+HANDLE InstallationFolder::OpenItself(const char* folder, DWORD access, EntryResult* failure) const {
+  HANDLE handle = OpenName(folder, access);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *failure = OpenFailure();
+    return handle;
   }
-  HANDLE handle = OpenName(folder, DELETE);
-  if (handle == INVALID_HANDLE_VALUE) return OpenFailure();
   bool same = false;
   if (mode_ == Mode::FinalPath) {
     WCHAR path[kCapacity];
@@ -335,7 +330,34 @@ EntryResult InstallationFolder::DeleteItself(const char* folder) {
     same = held_identity_.nNumberOfLinks != 0 && GetFileInformationByHandle(handle, &information) &&
            SameFile(information, held_identity_);
   }
-  EntryResult result = same ? DeleteOpened(handle, folder) : EntryResult::Refused;
+  if (same) return handle;
+  CloseHandle(handle);
+  *failure = EntryResult::Refused;
+  return INVALID_HANDLE_VALUE;
+}
+
+bool InstallationFolder::KnowsItself(const char* folder) const {
+  if (mode_ == Mode::ByName) return false;
+  EntryResult failure;
+  HANDLE handle = OpenItself(folder, 0, &failure);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(handle);
+  return true;
+}
+
+EntryResult InstallationFolder::DeleteItself(const char* folder) {
+  if (mode_ == Mode::ByName)
+    return RemoveDirectoryA(folder) ? EntryResult::Deleted : EntryResult::Failed;
+  // The hold on it would stop its own deletion; the identity taken with it
+  // still tells whether the folder is the one that was held.
+  if (held_folder_ != INVALID_HANDLE_VALUE) {
+    CloseHandle(held_folder_);
+    held_folder_ = INVALID_HANDLE_VALUE;
+  }
+  EntryResult result = EntryResult::Failed;
+  HANDLE handle = OpenItself(folder, DELETE, &result);
+  if (handle == INVALID_HANDLE_VALUE) return result;
+  result = DeleteOpened(handle, folder);
   CloseHandle(handle);
   return result;
 }

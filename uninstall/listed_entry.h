@@ -37,6 +37,10 @@ class InstallationFolder {
   // backslash at the end) when it is empty and still the folder that the
   // program's file was found in.
   EntryResult DeleteItself(const char* folder);
+  // Whether DeleteItself would take folder for the installation folder.
+  // Wine names a folder whose name ends in a blank without it: such a
+  // folder is never recognised.
+  bool KnowsItself(const char* folder) const;
 
  private:
   enum class Mode { ByName, FinalPath, HeldFolders };
@@ -47,6 +51,7 @@ class InstallationFolder {
   static const DWORD kCapacity = 1024;
 
   bool Contains(HANDLE entry) const;
+  HANDLE OpenItself(const char* folder, DWORD access, EntryResult* failure) const;
   EntryResult DeleteOpened(HANDLE entry, const char* path) const;
   bool SetAttributes(HANDLE entry, const char* path, DWORD attributes) const;
   LONG SetInformation(HANDLE file, const void* data, ULONG size, int kind) const;

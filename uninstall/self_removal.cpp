@@ -10,7 +10,9 @@
 #include "common/os_version.h"
 #include "common/path.h"
 #include "common/text.h"
+#include "uninstall/listed_entry.h"
 #include "uninstall/protected_folder.h"
+#include "uninstall/restart_removal.h"
 #include "uninstall/uninstall_text.h"
 
 namespace {
@@ -35,10 +37,11 @@ bool WriteText(HANDLE file, const char* text) {
 }
 
 // The batch text: the wait, five attempts to delete the program file and
-// remove its folder, the notice while the program file stays (none after a
+// remove its folder (the current folder; none once the program file was
+// moved out of it), the notice while the program file stays (none after a
 // silent uninstall), and the batch file's own deletion. Nothing is written
 // unless every piece fits.
-bool WriteBatchFile(HANDLE file, const char* program, const char* batch, bool silent) {
+bool WriteBatchFile(HANDLE file, const char* program, bool moved, const char* batch, bool silent) {
   char current[1024];
   DWORD length = GetCurrentDirectoryA(sizeof(current), current);
   if (length == 0 || length >= sizeof(current)) return false;
@@ -46,15 +49,16 @@ bool WriteBatchFile(HANDLE file, const char* program, const char* batch, bool si
   char folder_text[1024];
   char batch_text[1024];
   if (!BatchPathText(program, program_text, sizeof(program_text)) ||
-      !BatchPathText(current, folder_text, sizeof(folder_text)) ||
+      (!moved && !BatchPathText(current, folder_text, sizeof(folder_text))) ||
       !BatchPathText(batch, batch_text, sizeof(batch_text)))
     return false;
+  const char* folder = moved ? nullptr : folder_text;
   char wait_line[1024];
   char removal[1024];
   char closing[1024];
   if (!FormatWaitLine(wait_line, sizeof(wait_line), GetNtVersion() != 0, program_text) ||
-      !FormatRemovalBlock(removal, sizeof(removal), program_text, folder_text) ||
-      !FormatClosingBlock(closing, sizeof(closing), program_text, folder_text, batch_text, silent))
+      !FormatRemovalBlock(removal, sizeof(removal), program_text, folder) ||
+      !FormatClosingBlock(closing, sizeof(closing), program_text, folder, batch_text, silent))
     return false;
   if (!WriteText(file, wait_line)) return false;
   for (int attempt = 0; attempt < 5; ++attempt)
@@ -157,6 +161,42 @@ DWORD SystemInterpreter(char* path, DWORD size) {
   return static_cast<DWORD>(std::strlen(path));
 }
 
+// Moves the running program's file (Windows renames a running image), through
+// the handle that passed the link check, into the batch's own folder, and
+// removes the installation folder through the check: the batch, which runs
+// with these rights after this process, then names nothing that a user could
+// swap for a link. moved receives the new path. False, with the file where
+// it was, when it cannot be moved (another volume, a handle without delete
+// sharing) or when the check would not know the folder again for its
+// removal afterwards (then the batch's removal by name must do it).
+bool MoveProgramAway(InstallationFolder* installation, const char* program, const char* own,
+                     char* moved, size_t size) {
+  const char* name = NamePart(program);
+  WCHAR wide_name[MAX_PATH];
+  char folder[1024];
+  DWORD length = GetCurrentDirectoryA(sizeof(folder), folder);
+  if (length == 0 || length >= sizeof(folder) || !CopyText(moved, size, own) ||
+      !AppendBackslash(moved, size) || !AppendText(moved, size, name) ||
+      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide_name, MAX_PATH) <= 0)
+    return false;
+  const bool root = LastCharPtr(folder)[0] == '\\';
+  if (!root && !installation->KnowsItself(folder)) return false;
+  HANDLE target = CreateFileA(own, FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (target == INVALID_HANDLE_VALUE) return false;
+  const bool done = installation->MoveInto(program, target, wide_name) == EntryResult::Deleted;
+  CloseHandle(target);
+  if (!done) return false;
+  LogLine("Moved ", program, " to ", moved);
+  // A process's current folder cannot be removed. A drive root is no
+  // folder to remove; unlisted files keep the folder, as they should.
+  SetCurrentDirectoryA(own);
+  if (!root && installation->DeleteItself(folder) == EntryResult::Deleted)
+    LogLine("Deleted ", folder);
+  return true;
+}
+
 }  // namespace
 
 // Writes the batch file and builds the command line that runs it. False
@@ -164,10 +204,13 @@ DWORD SystemInterpreter(char* path, DWORD size) {
 // An elevated run writes it into a protected folder of its own, removed
 // after the batch; the others into the user's temporary folder, where the
 // user's other processes hold no right that this one lacks.
-bool PrepareSelfRemoval(const char* program, bool silent, char* command, size_t command_size) {
+bool PrepareSelfRemoval(const char* program, InstallationFolder* installation, bool silent,
+                        char* command, size_t command_size) {
   char temp[1024];  // the folder of the batch file, ending in a backslash
   char own[1024];   // the elevated run's own folder
   char batch[1024];
+  char moved[1024];  // the program file in the elevated run's own folder
+  bool program_moved = false;
   bool own_folder = ProcessIsElevated();
   ProtectedSecurity security;
   SECURITY_ATTRIBUTES* attributes = nullptr;
@@ -183,6 +226,9 @@ bool PrepareSelfRemoval(const char* program, bool silent, char* command, size_t 
       RemoveDirectoryA(own);
       return false;
     }
+    program_moved = installation->ChecksLinks() &&
+                    MoveProgramAway(installation, program, own, moved, sizeof(moved));
+    if (program_moved) program = moved;
   } else {
     DWORD length = GetTempPathA(sizeof(temp), temp);
     if (length == 0 || length >= sizeof(temp)) return false;
@@ -196,7 +242,7 @@ bool PrepareSelfRemoval(const char* program, bool silent, char* command, size_t 
                             nullptr);
   bool written = false;
   if (file != INVALID_HANDLE_VALUE) {
-    written = WriteBatchFile(file, program, batch, silent);
+    written = WriteBatchFile(file, program, program_moved, batch, silent);
     CloseHandle(file);
   }
 
@@ -207,7 +253,9 @@ bool PrepareSelfRemoval(const char* program, bool silent, char* command, size_t 
   if (!written || length >= sizeof(comspec) ||
       !FormatCommandLine(command, command_size, comspec, batch, own_folder ? own : nullptr)) {
     if (file != INVALID_HANDLE_VALUE) DeleteFileA(batch);
-    if (own_folder) RemoveDirectoryA(own);
+    // The moved program file goes at the restart, and its folder with it.
+    if (program_moved && RemoveAtRestart(moved)) RemoveAtRestart(own);
+    if (own_folder && !program_moved) RemoveDirectoryA(own);
     return false;
   }
   return true;

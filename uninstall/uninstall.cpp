@@ -118,6 +118,7 @@ int RunUninstall(bool silent) {
   char command[512];
   bool restart_completes = false;
   RestartNotice restart_notice;
+  bool prepared = false;
   {
     FileList list;
     if (!list.Open(kListName)) {
@@ -150,10 +151,11 @@ int RunUninstall(bool silent) {
                                           &installation, &restart_notice);
     list.Close();
     DeleteFolderFile(installation, folder, kListName);
+    prepared = PrepareSelfRemoval(program, &installation, silent, command, sizeof(command));
   }
   if ((restart_completes || restart_notice.HasLeftBehind()) && !silent)
     restart_notice.Show(restart_completes);
-  if (!PrepareSelfRemoval(program, silent, command, sizeof(command))) {
+  if (!prepared) {
     LogLine("Left behind: the program and its folder (no self-removal batch file could be written)");
     return kExitFailed;
   }

@@ -108,11 +108,13 @@ void AppendKeptTest(TextWriter& out, const char* folder) {
 
 bool FormatRemovalBlock(char* text, size_t size, const char* program, const char* folder) {
   TextWriter out(text, size);
-  AppendKeptTest(out, folder);
+  if (folder) AppendKeptTest(out, folder);
   out.Append("del \"");
   out.AppendPercentDoubled(program);
-  out.Append("\"\r\nrd \"");
-  out.AppendPercentDoubled(folder);
+  if (folder) {
+    out.Append("\"\r\nrd \"");
+    out.AppendPercentDoubled(folder);
+  }
   out.Append("\"\r\nif not exist \"");
   out.AppendPercentDoubled(program);
   out.Append("\" goto done\r\n");
@@ -123,7 +125,7 @@ bool FormatClosingBlock(char* text, size_t size, const char* program, const char
                         const char* batch, bool silent) {
   TextWriter out(text, size);
   out.Append(":done\r\n");
-  AppendKeptTest(out, folder);
+  if (folder) AppendKeptTest(out, folder);
   out.Append("if exist \"");
   out.AppendPercentDoubled(program);
   out.Append("\" \"");

@@ -34,6 +34,8 @@ bool FormatWaitLine(char* text, size_t size, bool nt_family, const char* program
 // upgrade that uninstalls first) keeps its program file and folder.
 // One attempt: del "<program>", rd "<folder>", and the jump to the label
 // "done" once the program file is gone; written five times.
+// A null folder leaves out the test and the rd: the program file was moved
+// out of the installation folder, and that folder removed, beforehand.
 bool FormatRemovalBlock(char* text, size_t size, const char* program, const char* folder);
 // The label "done", the run while the program file stays (/restart: its
 // removal at the next restart; /warning: the notice; /s after a silent

@@ -87,7 +87,7 @@ void RunNameCase(const NameCase& c) {
       EXPECT_EQ(batch.find(Oem(program)), std::string::npos) << "look-alike OEM bytes in the batch";
       break;
   }
-  EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"uninstall.exe = " + uninstall_e2e::ProgramSummary()}));
+  EXPECT_EQ(Tree(installation.Folder()), uninstall_e2e::LeftForTheBatch());
   EXPECT_TRUE(WaitForSelfRemoval(installation)) << "program file, folder or batch file still there";
 }
 
@@ -171,8 +171,7 @@ TEST(UninstallPercentFolder, PercentIsWrittenDoubledAndTheFolderRemoved) {
     };
     EXPECT_EQ(batch, ExpectedBatchText(doubled(installation.Program()), doubled(installation.Folder()),
                                        doubled(BatchFile()), true));
-    EXPECT_EQ(Tree(installation.Folder()),
-              (std::vector<std::string>{"uninstall.exe = " + uninstall_e2e::ProgramSummary()}));
+    EXPECT_EQ(Tree(installation.Folder()), uninstall_e2e::LeftForTheBatch());
     if (InterpreterReadsDoubledPercent()) {
       EXPECT_TRUE(WaitForSelfRemoval(installation));
     } else {

@@ -150,11 +150,29 @@ void RunCompleteUninstall(const Installation& installation, bool silent) {
     std::vector<std::string> folders = uninstall_e2e::BatchFolders();
     ASSERT_EQ(folders.size(), 1u);
     EXPECT_NE(folders[0].compare(0, TempPath().size(), TempPath()), 0) << folders[0];
-    EXPECT_EQ(Tree(folders[0]), (std::vector<std::string>{"Uninstall_Kex.Bat = " +
-                                                          std::to_string(batch.size()) + " bytes"}));
+    // The program file waits there beside it for the batch.
+    std::vector<std::string> own = {"Uninstall_Kex.Bat = " + std::to_string(batch.size()) + " bytes"};
+    if (uninstall_e2e::ProgramMovesToTheBatch()) own.push_back("uninstall.exe = " + ProgramSummary());
+    EXPECT_EQ(Tree(folders[0]), own);
   }
-  // Everything but the program file is gone already.
-  EXPECT_EQ(Tree(installation.Folder()), (std::vector<std::string>{"uninstall.exe = " + ProgramSummary()}));
+  // Everything but the program file is gone already; the folder too where
+  // the program file moved to the batch.
+  EXPECT_EQ(Tree(installation.Folder()), uninstall_e2e::LeftForTheBatch());
+  if (uninstall_e2e::ProgramMovesToTheBatch()) {
+    EXPECT_FALSE(testenv::PathExists(installation.Folder()));
+    // An installation outside "Program Files" is the user's to change: a link
+    // to another folder at the folder's name, put there before the batch's
+    // first deletion, must not lead the batch to that folder's program.
+    testenv::TempFolder other("other");
+    ASSERT_TRUE(testenv::WriteFileBytes(other / "uninstall.exe", "another program"));
+    if (testenv::PathExists(installation.Folder()))
+      MoveFileA(installation.Folder().c_str(), (installation.Folder() + ".away").c_str());
+    ASSERT_TRUE(uninstall_e2e::MakeUnixSymbolicLink(other.Path(), installation.Folder()));
+    const bool batch_gone = WaitForBatchFileGone();
+    EXPECT_TRUE(uninstall_e2e::RemoveUnixName(installation.Folder()));
+    EXPECT_TRUE(batch_gone);
+    EXPECT_EQ(Tree(other.Path()), (std::vector<std::string>{"uninstall.exe = another program"}));
+  }
   EXPECT_TRUE(WaitForSelfRemoval(installation)) << "program file, folder or batch file still there";
 }
 
@@ -192,7 +210,7 @@ TEST_F(UninstallRun, UnlistedFilesStayAndKeepTheirFolders) {
   ASSERT_TRUE(RunProgram(installation, "/s", &code));
   EXPECT_EQ(code, 0u);
   ASSERT_TRUE(WaitForBatchFileGone());
-  // The batch removed the program file; its "rd" of the folder failed.
+  // The program file is gone; the removal of the folder failed.
   EXPECT_EQ(Tree(installation.Folder()),
             (std::vector<std::string>{"mine.txt = user data", "sub\\", "sub\\notes.txt = user notes"}));
 }
@@ -404,7 +422,8 @@ TEST_F(UninstallRun, ProgramFileHeldOpenLeadsToTheWarningAndHarmsNothingElse) {
 
 // An upgrade that uninstalls first: the new installation's list appears in
 // the folder while the batch file still waits; its program file and folder
-// stay, and nothing asks.
+// stay, and nothing asks. Where the program file moved to the batch, the
+// batch names nothing in the folder at all.
 TEST_F(UninstallRun, NewInstallationRightAfterTheUninstallStaysWhole) {
   Installation installation;
   ASSERT_TRUE(ListsOneFile(installation));
@@ -418,9 +437,9 @@ TEST_F(UninstallRun, NewInstallationRightAfterTheUninstallStaysWhole) {
   ASSERT_TRUE(installation.AddFile("new.txt", "new"));
   EXPECT_TRUE(WaitForBatchFileGone());
   EXPECT_EQ(WaitForMessageBoxWithCaption(ProgramString(MSG_UNINSTALL_CAPTION), 500), nullptr);
-  EXPECT_EQ(Tree(installation.Folder()),
-            (std::vector<std::string>{"Uninstall.lst = new.txt\r\n", "new.txt = new",
-                                      "uninstall.exe = " + ProgramSummary()}));
+  std::vector<std::string> expected = {"Uninstall.lst = new.txt\r\n", "new.txt = new"};
+  for (const std::string& program : uninstall_e2e::LeftForTheBatch()) expected.push_back(program);
+  EXPECT_EQ(Tree(installation.Folder()), expected);
 }
 
 // A silent uninstall started while another waits at its confirmation
@@ -495,10 +514,18 @@ void ExpectNoSelfRemoval(const Installation& installation) {
 
 TEST_F(UninstallRun, BatchPieceThatDoesNotFitStartsNoSelfRemoval) {
   // Every "%" is written "%%": the removal block, which names the program
-  // twice and the folder once, outgrows its 1024 bytes.
+  // twice and the folder once, outgrows its 1024 bytes. A program file
+  // moved to the batch's own folder leaves no such name in the batch.
   Installation installation(std::wstring(200, L'%'));
   ASSERT_TRUE(ListsOneFile(installation));
-  ExpectNoSelfRemoval(installation);
+  if (!uninstall_e2e::ProgramMovesToTheBatch()) {
+    ExpectNoSelfRemoval(installation);
+    return;
+  }
+  DWORD code = 1;
+  ASSERT_TRUE(RunProgram(installation, "/s", &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(WaitForSelfRemoval(installation));
 }
 
 TEST_F(UninstallRun, CommandLineThatDoesNotFitStartsNoSelfRemoval) {

@@ -280,14 +280,25 @@ testing::AssertionResult OnlyTheProgramLeft(const Installation& installation) {
   return failure;
 }
 
-std::string ExpectedBatchText(const std::string& program, const std::string& folder,
-                              const std::string& batch, bool silent) {
-  const std::string kept = "if exist \"" + folder + "\\Uninstall.lst\" goto kept\r\n";
+bool ProgramMovesToTheBatch() { return RunsElevated(); }
+
+std::vector<std::string> LeftForTheBatch() {
+  if (ProgramMovesToTheBatch()) return {};
+  return {"uninstall.exe = " + ProgramSummary()};
+}
+
+std::string ExpectedBatchText(std::string program, const std::string& folder, const std::string& batch,
+                              bool silent) {
+  // A batch in a folder of its own, where the program's file now lies.
+  const size_t own = batch.find("\\Uninstall_Kex_");
+  const bool moved = ProgramMovesToTheBatch() && own != std::string::npos;
+  if (moved) program = batch.substr(0, batch.find('\\', own + 1)) + "\\uninstall.exe";
+  const std::string kept = moved ? "" : "if exist \"" + folder + "\\Uninstall.lst\" goto kept\r\n";
+  const std::string rd = moved ? "" : "rd \"" + folder + "\"\r\n";
   std::string text = testenv::IsWin9xFamily() ? "start /wait " : "";
   text += "\"" + program + "\" /wait\r\n";
   for (int i = 0; i < 5; ++i)
-    text += kept + "del \"" + program + "\"\r\nrd \"" + folder + "\"\r\nif not exist \"" + program +
-            "\" goto done\r\n";
+    text += kept + "del \"" + program + "\"\r\n" + rd + "if not exist \"" + program + "\" goto done\r\n";
   return text + ":done\r\n" + kept + "if exist \"" + program + "\" \"" + program + "\" /restart /warning" +
          (silent ? " /s" : "") + "\r\n:kept\r\ndel \"" + batch + "\"";
 }

@@ -102,11 +102,22 @@ std::string ProgramSummary();
 // the installation holds the program alone. The failure shows the tree.
 testing::AssertionResult OnlyTheProgramLeft(const Installation& installation);
 
+// Whether the uninstall moves its program file into the batch's folder of
+// its own, and removes the installation folder, before it writes the batch:
+// an elevated run on the NT family, unless the file cannot be moved.
+bool ProgramMovesToTheBatch();
+// What the installation holds for the batch right after a complete
+// uninstall: the program file, or nothing (not even the folder) when it
+// moved to the batch.
+std::vector<std::string> LeftForTheBatch();
+
 // The batch text that the program writes, from the three paths exactly as
 // they are to appear in it, after a silent uninstall or not; the first line
-// as on the family of this process.
-std::string ExpectedBatchText(const std::string& program, const std::string& folder,
-                              const std::string& batch, bool silent);
+// as on the family of this process. When the program file moved to a batch
+// in a folder of its own, the batch names "uninstall.exe" in that folder and
+// nothing of program's folder.
+std::string ExpectedBatchText(std::string program, const std::string& folder, const std::string& batch,
+                              bool silent);
 
 // The Unix name of a Windows path, through Wine's own kernel32 export;
 // empty when there is none.

@@ -257,6 +257,23 @@ TEST(UninstallBatchText, NineXFamilyDiffersOnlyInTheFirstLine) {
             expected);
 }
 
+// The program file moved into the batch's own folder: no line names the
+// installation folder.
+TEST(UninstallBatchText, MovedProgramAloneWithoutAFolder) {
+  const char attempt[] =
+      "del \"C:\\W\\Temp\\K\\uninstall.exe\"\r\n"
+      "if not exist \"C:\\W\\Temp\\K\\uninstall.exe\" goto done\r\n";
+  std::string expected = "\"C:\\W\\Temp\\K\\uninstall.exe\" /wait\r\n";
+  for (int i = 0; i < 5; ++i) expected += attempt;
+  expected +=
+      ":done\r\n"
+      "if exist \"C:\\W\\Temp\\K\\uninstall.exe\" \"C:\\W\\Temp\\K\\uninstall.exe\" /restart /warning /s\r\n"
+      ":kept\r\n"
+      "del \"C:\\W\\Temp\\K\\Uninstall_Kex.Bat\"";
+  EXPECT_EQ(BatchText(true, "C:\\W\\Temp\\K\\uninstall.exe", nullptr, "C:\\W\\Temp\\K\\Uninstall_Kex.Bat", true),
+            expected);
+}
+
 // After a silent uninstall nobody answers the notice: the run says /s.
 TEST(UninstallBatchText, SilentUninstallRunsTheProgramSilently) {
   std::string expected = kNtBatch;
